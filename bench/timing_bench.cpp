@@ -1,0 +1,55 @@
+// HandleReaderMessage on a read-times table that already holds 50,000 rows.
+#include <benchmark/benchmark.h>
+
+#include "timing/message_handler.h"
+#include "timing/read_times_table.h"
+
+namespace {
+
+using namespace ln40;
+
+struct NullWindow : ReaderWindow {
+  std::string ReaderNulltime() const override { return "10:00:00"; }
+  void SetReaderNulltime(const std::string&) override {}
+  bool RemoveLeadingZeros() const override { return true; }
+  bool ChronexLogOn() const override { return true; }
+  bool BfgLogOn() const override { return true; }
+  void ShowActivityLamp() override {}
+  void SetTimeStatus(const std::string&) override {}
+  void EnableConnectionWatch() override {}
+};
+struct NullDialog : MessageDialog {
+  void ShowMessage(const std::string&) override {}
+};
+struct NullLink : ReaderLink {
+  size_t bytes = 0;
+  void SendText(const std::string& text) override { bytes += text.size(); }
+};
+
+constexpr int kFilledRows = 50000;
+
+void BM_HandleReaderMessage(benchmark::State& state) {
+  TGridTable table;
+  SetUpReadTimesTable(table);
+  NullWindow window;
+  NullDialog dialog;
+  NullLink link;
+  FixedClock clock(46364.5);
+  TReaderMessageHandler handler(table, window, dialog, link, clock, Locale::WorkedExample());
+  handler.SetMillisecondMode(state.range(0) != 0);
+  for (int i = 0; i < kFilledRows; ++i) handler.HandleReaderMessage("A01001234012:34.567\r");
+
+  int handled = 0;
+  for (auto _ : state) {
+    handler.HandleReaderMessage("A01001234012:34.567\r");
+    if (++handled % 1000 == 0) {
+      state.PauseTiming();
+      table.SetRowCount(kFilledRows + 2);
+      state.ResumeTiming();
+    }
+  }
+  benchmark::DoNotOptimize(link.bytes);
+}
+BENCHMARK(BM_HandleReaderMessage)->Arg(0)->Arg(1)->ArgName("ms")->Unit(benchmark::kMicrosecond);
+
+}  // namespace

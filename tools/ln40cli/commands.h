@@ -1,0 +1,12 @@
+#pragma once
+// The subcommands of ln40cli. Each takes the arguments after its name and returns the
+// exit status; failures are thrown as Error with the text for stderr.
+#include <string>
+#include <vector>
+
+namespace ln40::cli {
+
+int RunFeed(const std::vector<std::string>& args);
+extern const char* const kFeedHelp;
+
+}  // namespace ln40::cli

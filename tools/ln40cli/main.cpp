@@ -1,0 +1,56 @@
+// ln40cli: the program's features without a screen, for scripts, tests and timing stations.
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "text/error.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: ln40cli COMMAND [arguments] [options]\n"
+    "\n"
+    "Commands:\n"
+    "  feed [FILE]   handle a raw reader byte stream and write the read-times table\n"
+    "\n"
+    "ln40cli COMMAND --help shows the options of a command.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(const std::vector<std::string>&);
+  const char* help;
+};
+
+const Command kCommands[] = {
+    {"feed", &ln40::cli::RunFeed, ln40::cli::kFeedHelp},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    std::cout << kUsage;
+    return args.empty() ? 1 : 0;
+  }
+  for (const Command& command : kCommands) {
+    if (args[0] != command.name) continue;
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    for (const std::string& arg : rest) {
+      if (arg == "--help" || arg == "-h") {
+        std::cout << command.help;
+        return 0;
+      }
+    }
+    try {
+      return command.run(rest);
+    } catch (const std::exception& error) {
+      std::cerr << "ln40cli: " << error.what() << '\n';
+      return 1;
+    }
+  }
+  std::cerr << "ln40cli: unknown command '" << args[0] << "'\n" << kUsage;
+  return 1;
+}
