@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 
 command=${1:-test}
 build_dir=${BUILD_DIR:-build}
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev)
+packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev python3-olefile)
 
 install_missing_packages() {
   local missing=()
