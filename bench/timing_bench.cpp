@@ -14,9 +14,13 @@ struct NullWindow : ReaderWindow {
   bool RemoveLeadingZeros() const override { return true; }
   bool ChronexLogOn() const override { return true; }
   bool BfgLogOn() const override { return true; }
+  bool InsertUnknownOn() const override { return true; }
+  std::string RaceName() const override { return "Test race"; }
+  std::string SubName() const override { return "10.10.04"; }
   void ShowActivityLamp() override {}
   void SetTimeStatus(const std::string&) override {}
   void EnableConnectionWatch() override {}
+  void DisableConnectionWatch() override {}
 };
 struct NullDialog : MessageDialog {
   void ShowMessage(const std::string&) override {}

@@ -139,6 +139,15 @@ std::string Utf16ToCp1252(std::u16string_view utf16, char replacement) {
   return out;
 }
 
+bool IsValidUtf8(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char32_t cp = 0;
+    if (!NextUtf8(text, pos, cp)) return false;
+  }
+  return true;
+}
+
 char UpperCaseChar(char c) {
   const auto b = static_cast<unsigned char>(c);
   if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);

@@ -22,6 +22,9 @@ std::u16string Cp1252ToUtf16(std::string_view text);
 std::string Utf8ToCp1252(std::string_view utf8, char replacement = '?');
 std::string Utf16ToCp1252(std::u16string_view utf16, char replacement = '?');
 
+// True when text is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view text);
+
 // Upper case by the rules of the Windows-1252 letters: a-z, the accented letters
 // (æ ø å become Æ Ø Å), š œ ž ÿ. ß and every other byte stay as they are.
 char UpperCaseChar(char c);

@@ -22,9 +22,13 @@ class ReaderWindow {
   virtual bool RemoveLeadingZeros() const = 0;  // "Remove leading 0" box
   virtual bool ChronexLogOn() const = 0;        // Chronex log box
   virtual bool BfgLogOn() const = 0;            // BFG log box
+  virtual bool InsertUnknownOn() const = 0;     // "Insert unknown #" box
+  virtual std::string RaceName() const = 0;     // "Race name" field
+  virtual std::string SubName() const = 0;      // "Sub name" field
   virtual void ShowActivityLamp() = 0;
   virtual void SetTimeStatus(const std::string& text) = 0;  // "Time status" field
   virtual void EnableConnectionWatch() = 0;                 // the 500 ms probe timer
+  virtual void DisableConnectionWatch() = 0;
 };
 
 // A modal message box.

@@ -27,6 +27,12 @@ TEST(CodePage, ReplacesWhatTheCodePageLacksAndBrokenUtf8) {
   EXPECT_EQ(Utf16ToCp1252(u"x\U0001F600y"), "x?y");
 }
 
+TEST(CodePage, TellsValidUtf8) {
+  EXPECT_TRUE(IsValidUtf8("L\xC3\xB8ype \xE2\x82\xAC"));
+  EXPECT_FALSE(IsValidUtf8("L\xF8ype"));
+  EXPECT_FALSE(IsValidUtf8("\xC3"));
+}
+
 TEST(CodePage, UpperCasesWithTheCodePageLetters) {
   EXPECT_EQ(UpperCase("abc \xE6\xF8\xE5 \x9A\x9C\x9E\xFF"), "ABC \xC6\xD8\xC5 \x8A\x8C\x8E\x9F");
   // ß, the division sign and digits have no upper case.

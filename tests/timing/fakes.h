@@ -13,6 +13,9 @@ class FakeReaderWindow : public ReaderWindow {
   bool trim = true;
   bool chronex = true;
   bool bfg = true;
+  bool insert = true;
+  std::string race = "Test race";
+  std::string sub = "10.10.04";
   int lamp_shown = 0;
   int watch_enabled = 0;
   std::string time_status;
@@ -22,9 +25,13 @@ class FakeReaderWindow : public ReaderWindow {
   bool RemoveLeadingZeros() const override { return trim; }
   bool ChronexLogOn() const override { return chronex; }
   bool BfgLogOn() const override { return bfg; }
+  bool InsertUnknownOn() const override { return insert; }
+  std::string RaceName() const override { return race; }
+  std::string SubName() const override { return sub; }
   void ShowActivityLamp() override { ++lamp_shown; }
   void SetTimeStatus(const std::string& text) override { time_status = text; }
   void EnableConnectionWatch() override { ++watch_enabled; }
+  void DisableConnectionWatch() override { --watch_enabled; }
 };
 
 class FakeDialog : public MessageDialog {

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "text/codepage.h"
 #include "timing/message_handler.h"
 
 namespace ln40::cli {
@@ -14,6 +15,9 @@ class ConsoleReaderWindow : public ReaderWindow {
   bool trim = true;
   bool chronex = true;
   bool bfg = true;
+  bool insert = true;
+  std::string race = "Test race";
+  std::string sub = "10.10.04";
   std::string time_status;
 
   std::string ReaderNulltime() const override { return nulltime; }
@@ -21,14 +25,18 @@ class ConsoleReaderWindow : public ReaderWindow {
   bool RemoveLeadingZeros() const override { return trim; }
   bool ChronexLogOn() const override { return chronex; }
   bool BfgLogOn() const override { return bfg; }
+  bool InsertUnknownOn() const override { return insert; }
+  std::string RaceName() const override { return race; }
+  std::string SubName() const override { return sub; }
   void ShowActivityLamp() override {}
   void SetTimeStatus(const std::string& text) override { time_status = text; }
   void EnableConnectionWatch() override {}
+  void DisableConnectionWatch() override {}
 };
 
 class ConsoleDialog : public MessageDialog {
  public:
-  void ShowMessage(const std::string& text) override { std::cerr << "ln40cli: " << text << '\n'; }
+  void ShowMessage(const std::string& text) override { std::cerr << "ln40cli: " << Cp1252ToUtf8(text) << '\n'; }
 };
 
 class CollectingLink : public ReaderLink {

@@ -40,17 +40,17 @@ void SaveBytes(const std::string& bytes, const std::string& path) {
   const std::string temporary = path + ".tmp";
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (!file) throw Error("Cannot write " + path);
+    if (!file) throw Error("Cannot write " + Utf8ToCp1252(path));
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     file.flush();
     if (!file) {
       std::remove(temporary.c_str());
-      throw Error("Cannot write " + path);
+      throw Error("Cannot write " + Utf8ToCp1252(path));
     }
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
     std::remove(temporary.c_str());
-    throw Error("Cannot write " + path);
+    throw Error("Cannot write " + Utf8ToCp1252(path));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "text/codepage.h"
 #include "text/error.h"
 
 namespace {
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
     try {
       return command.run(rest);
     } catch (const std::exception& error) {
-      std::cerr << "ln40cli: " << error.what() << '\n';
+      std::cerr << "ln40cli: " << ln40::Cp1252ToUtf8(error.what()) << '\n';
       return 1;
     }
   }
