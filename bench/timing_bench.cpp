@@ -1,8 +1,15 @@
 // HandleReaderMessage on a read-times table that already holds 50,000 rows.
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "sheet/runner_sheet.h"
 #include "timing/message_handler.h"
 #include "timing/read_times_table.h"
+#include "timing/timing_station.h"
 
 namespace {
 
@@ -55,5 +62,43 @@ void BM_HandleReaderMessage(benchmark::State& state) {
   benchmark::DoNotOptimize(link.bytes);
 }
 BENCHMARK(BM_HandleReaderMessage)->Arg(0)->Arg(1)->ArgName("ms")->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+namespace {
+
+using namespace ln40;
+
+// A whole message as at a race: runner matching against a sheet of 10,000 runners and both
+// log lines appended to real files.
+void BM_HandleReaderMessageWithSheetAndLogs(benchmark::State& state) {
+  char pattern[] = "/tmp/ln40benchXXXXXX";
+  const std::string folder = mkdtemp(pattern);
+  NullWindow window;
+  NullDialog dialog;
+  NullLink link;
+  FixedClock clock(46364.5);
+  TTimingStation station(window, dialog, link, clock, Locale::WorkedExample(), folder, nullptr);
+  TGridTable& sheet = station.Sheet();
+  constexpr int kRunners = 10000;
+  sheet.SetRowCount(kRunners + 1);
+  for (int row = 1; row <= kRunners; ++row) {
+    sheet.SetCell(runner_sheet::kFirstName, row, "Runner");
+    sheet.SetCell(runner_sheet::kStartNumber, row, std::to_string(row));
+    sheet.SetCell(runner_sheet::kStartTime, row, "10:00:00");
+  }
+  station.BeforePortOpens(false);
+
+  int handled = 0;
+  for (auto _ : state) {
+    // The start numbers late in the sheet cost the longest search.
+    char message[32];
+    std::snprintf(message, sizeof message, "A01%06d012:34.567\r", kRunners - handled % 100);
+    station.HandleReaderMessage(message);
+    ++handled;
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_HandleReaderMessageWithSheetAndLogs)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
