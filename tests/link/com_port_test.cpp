@@ -1,0 +1,205 @@
+#include "link/com_port.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "link/event_loop.h"
+#include "link/reader_link.h"
+
+namespace ln40 {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A pseudo-terminal: the test plays the reader on the master side, the port opens the slave.
+class PtyReader {
+ public:
+  PtyReader() {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+    path_ = name;
+    termios raw{};
+    ::tcgetattr(slave_, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave_, TCSANOW, &raw);
+    // Keep no slave descriptor of our own: the port must be the one that holds the line.
+    ::close(slave_);
+    slave_ = -1;
+  }
+  ~PtyReader() { HangUp(); }
+
+  void Write(const std::string& bytes) { ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), (ssize_t)bytes.size()); }
+
+  // What the port sent, read until `expected` bytes arrived or a second passed.
+  std::string Read(size_t expected) {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + 1s;
+    while (got.size() < expected && std::chrono::steady_clock::now() < deadline) {
+      char buffer[256];
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n > 0) {
+        got.append(buffer, static_cast<size_t>(n));
+      } else {
+        std::this_thread::sleep_for(2ms);
+      }
+    }
+    return got;
+  }
+  void SetNonBlocking() { ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK); }
+  void HangUp() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string path_;
+};
+
+bool RunUntil(TEventLoop& loop, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    loop.RunFor(5ms);
+  }
+  return true;
+}
+
+TEST(ComPort, OpeningAMissingDeviceFailsWithTheSystemCode) {
+  TEventLoop loop;
+  TComPort port(loop);
+  int before_open = 0;
+  port.OnBeforeOpen = [&] { ++before_open; };
+  port.SetPort("/dev/ln40-no-such-port");
+  try {
+    port.SetConnected(true);
+    FAIL();
+  } catch (const EComPort& error) {
+    EXPECT_STREQ(error.what(), "Unable to open com port (win error code: 2)");
+  }
+  EXPECT_EQ(before_open, 1);  // runs even when the open then fails
+  EXPECT_FALSE(port.Connected());
+  EXPECT_THROW(port.SendText("?\r"), EComPort);
+}
+
+TEST(ComPort, OpensOnceTakesTheLineExclusivelyAndReopensOnANewName) {
+  PtyReader first, second;
+  TEventLoop loop;
+  TComPort port(loop);
+  int before_open = 0, after_open = 0;
+  port.OnBeforeOpen = [&] { ++before_open; };
+  port.OnAfterOpen = [&] { ++after_open; };
+  port.SetPort(first.Path());
+  port.SetConnected(true);
+  port.SetConnected(true);
+  EXPECT_EQ(before_open, 1);
+  EXPECT_EQ(after_open, 1);
+
+  TComPort other(loop);
+  other.SetPort(first.Path());
+  try {
+    other.Open();
+    FAIL();
+  } catch (const EComPort& error) {
+    EXPECT_STREQ(error.what(), "Unable to open com port (win error code: 16)");
+  }
+
+  port.SetPort(first.Path());
+  EXPECT_EQ(before_open, 1);
+  port.SetPort(second.Path());
+  EXPECT_EQ(before_open, 2);
+  EXPECT_TRUE(port.Connected());
+  port.SetConnected(false);
+  EXPECT_FALSE(port.Connected());
+  other.Open();  // free again
+}
+
+TEST(ComPort, LinesReachTheEventThreadAndAcknowledgementsGoBack) {
+  PtyReader reader;
+  TEventLoop loop;
+  TReaderLink link(loop);
+  std::vector<std::string> packets;
+  std::thread::id handler_thread;
+  link.OnPacket = [&](const std::string& packet) {
+    packets.push_back(packet);
+    handler_thread = std::this_thread::get_id();
+    link.SendText("+\r");
+  };
+  link.SetPort(reader.Path());
+  link.SetConnected(true);
+  EXPECT_EQ(link.Framer().StopString(), "\r");
+
+  reader.Write("A01001234012:34.567\rD000000");
+  reader.Write("00000:00.000\rF00000000010:00.000\r");
+  ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 3; }));
+  EXPECT_EQ(packets[1], "D00000000000:00.000\r");
+  EXPECT_EQ(handler_thread, std::this_thread::get_id());
+  EXPECT_EQ(reader.Read(6), "+\r+\r+\r");
+}
+
+TEST(ComPort, AFailingHandlerIsReportedOnceAndReceptionGoesOn) {
+  PtyReader reader;
+  TEventLoop loop;
+  TReaderLink link(loop);
+  std::vector<std::string> packets, reported;
+  link.OnPacket = [&](const std::string& packet) {
+    if (packet[0] == 'x') throw EComPort(EComPort::kWrite, 5);
+    packets.push_back(packet);
+  };
+  link.OnReceiveError = [&](const std::string& text) { reported.push_back(text); };
+  link.SetPort(reader.Path());
+  link.SetConnected(true);
+  reader.Write("x1\rx2\rok\rx3\r");
+  ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 1 && reported.size() == 2; }));
+  reader.Write("ok2\r");
+  ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 2; }));
+  EXPECT_EQ(reported, (std::vector<std::string>{"WriteFile function failed (win error code: 5)",
+                                                "WriteFile function failed (win error code: 5)"}));
+}
+
+TEST(ComPort, APulledCableFailsTheNextWriteAndCloseStillWorks) {
+  auto reader = std::make_unique<PtyReader>();
+  TEventLoop loop;
+  TComPort port(loop);
+  port.SetPort(reader->Path());
+  port.Open();
+  reader->SetNonBlocking();
+  EXPECT_EQ(port.SendText("?\r"), 2u);
+  EXPECT_EQ(reader->Read(2), "?\r");
+  reader.reset();  // the master side goes away, as a pulled adapter does
+  loop.RunFor(50ms);
+  EXPECT_THROW(port.SendText("?\r"), EComPort);
+  port.Close();
+  EXPECT_FALSE(port.Connected());
+}
+
+TEST(ComPort, ClosingWhileDataWaitsNeverDeadlocks) {
+  PtyReader reader;
+  TEventLoop loop;
+  TReaderLink link(loop);
+  int packets = 0;
+  link.OnPacket = [&](const std::string&) { ++packets; };
+  link.SetPort(reader.Path());
+  for (int round = 0; round < 20; ++round) {
+    link.SetConnected(true);
+    reader.Write("A1\r");
+    std::this_thread::sleep_for(1ms);  // the background thread hands the event over
+    link.SetConnected(false);          // before the event thread has seen it
+    loop.RunFor(1ms);
+  }
+  link.SetConnected(true);
+  reader.Write("B2\r");
+  EXPECT_TRUE(RunUntil(loop, [&] { return packets >= 1; }));
+}
+
+}  // namespace
+}  // namespace ln40
