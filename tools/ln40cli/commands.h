@@ -7,6 +7,9 @@
 namespace ln40::cli {
 
 int RunFeed(const std::vector<std::string>& args);
-extern const char* const kFeedHelp;
+extern const std::string kFeedHelp;
+
+int RunServe(const std::vector<std::string>& args);
+extern const std::string kServeHelp;
 
 }  // namespace ln40::cli

@@ -15,17 +15,19 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  feed [FILE]   handle a raw reader byte stream and write the read-times table\n"
+    "  serve         a timing station without a screen on the reader's serial port\n"
     "\n"
     "ln40cli COMMAND --help shows the options of a command.\n";
 
 struct Command {
   const char* name;
   int (*run)(const std::vector<std::string>&);
-  const char* help;
+  const std::string* help;
 };
 
 const Command kCommands[] = {
-    {"feed", &ln40::cli::RunFeed, ln40::cli::kFeedHelp},
+    {"feed", &ln40::cli::RunFeed, &ln40::cli::kFeedHelp},
+    {"serve", &ln40::cli::RunServe, &ln40::cli::kServeHelp},
 };
 
 }  // namespace
@@ -41,7 +43,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     for (const std::string& arg : rest) {
       if (arg == "--help" || arg == "-h") {
-        std::cout << command.help;
+        std::cout << *command.help;
         return 0;
       }
     }

@@ -1,0 +1,88 @@
+#include "station_options.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "app/data_folder.h"
+#include "csv_input.h"
+#include "csv_output.h"
+#include "locale_options.h"
+#include "text/codepage.h"
+#include "text/error.h"
+
+namespace ln40::cli {
+
+const char* const kStationOptionsHelp =
+    "  --nulltime HH:MM:SS   reader nulltime (default 00:00:00)\n"
+    "  --ms                  keep milliseconds\n"
+    "  --no-trim             keep leading zeros of start numbers\n"
+    "  --no-insert           do not add runners for unknown start numbers\n"
+    "  --no-chronex          do not write Chronex.log\n"
+    "  --no-bfg              do not write the BFG log\n"
+    "  --clear               empty the read-times table when the port opens\n"
+    "  --race NAME           race name (default \"Test race\")\n"
+    "  --sub NAME            sub name (default \"10.10.04\")\n"
+    "  --data-dir DIR        the program's folder, where the logs go\n"
+    "  --sheet FILE.csv      runner sheet to match times against (';' or ',' separated)\n"
+    "  --sheet-out FILE.csv  write the runner sheet at the end\n"
+    "  --table FILE.csv      write the read-times table at the end\n"
+    "  --date YYYY-MM-DD     the computer date used for stamps\n"
+    "  --locale NAME         regional settings of a named locale (e.g. nb-NO)\n"
+    "  --date-format F, --time-format F, --decimal-separator C,\n"
+    "  --thousands-separator C, --list-separator C   override single settings\n";
+
+namespace {
+
+TDateTime ParseDateOption(const std::string& text) {
+  int year = 0, month = 0, day = 0;
+  char dash1 = 0, dash2 = 0;
+  TDateTime date = 0;
+  if (text.size() != 10 || std::sscanf(text.c_str(), "%4d%c%2d%c%2d", &year, &dash1, &month, &dash2, &day) != 5 ||
+      dash1 != '-' || dash2 != '-' || !TryEncodeDate(year, month, day, date)) {
+    throw Error("Invalid date: " + text + " (expected YYYY-MM-DD)");
+  }
+  return date;
+}
+
+}  // namespace
+
+void AddStationOptions(OptionSpec& spec) {
+  spec.with_value.insert({"nulltime", "date", "table", "sheet", "sheet-out", "race", "sub", "data-dir"});
+  spec.switches.insert({"ms", "no-trim", "no-insert", "no-chronex", "no-bfg", "clear"});
+  AddLocaleOptions(spec);
+}
+
+void BuildStationSetup(const CommandLine& line, StationSetup& setup) {
+  setup.locale = LocaleFromOptions(line);
+  if (const auto date = line.Value("date")) {
+    setup.clock = std::make_unique<FixedDateClock>(ParseDateOption(*date));
+  } else {
+    setup.clock = std::make_unique<SystemClock>();
+  }
+  ConsoleReaderWindow& window = setup.window;
+  if (const auto nulltime = line.Value("nulltime")) window.nulltime = Utf8ToCp1252(*nulltime);
+  if (const auto race = line.Value("race")) window.race = Utf8ToCp1252(*race);
+  if (const auto sub = line.Value("sub")) window.sub = Utf8ToCp1252(*sub);
+  window.trim = !line.Has("no-trim");
+  window.insert = !line.Has("no-insert");
+  window.chronex = !line.Has("no-chronex");
+  window.bfg = !line.Has("no-bfg");
+  setup.folder = ResolveDataFolder(line.Value("data-dir"), ExecutableFolder());
+  setup.millisecond_mode = line.Has("ms");
+}
+
+void PrepareStation(const CommandLine& line, const StationSetup& setup, TTimingStation& station) {
+  station.Handler().SetMillisecondMode(setup.millisecond_mode);
+  if (const auto sheet = line.Value("sheet")) LoadTableCsv(station.Sheet(), *sheet);
+}
+
+void WriteStationResults(const CommandLine& line, TTimingStation& station, bool table_to_stdout) {
+  if (const auto path = line.Value("sheet-out")) SaveTableCsv(station.Sheet(), *path);
+  if (const auto path = line.Value("table")) {
+    SaveTableCsv(station.ReadTimes(), *path);
+  } else if (table_to_stdout) {
+    WriteTableCsv(station.ReadTimes(), std::cout);
+  }
+}
+
+}  // namespace ln40::cli
