@@ -12,6 +12,9 @@
 
 #include "link/event_loop.h"
 #include "link/reader_link.h"
+#include "link_fakes.h"
+
+#include <filesystem>
 
 namespace ln40 {
 namespace {
@@ -199,6 +202,43 @@ TEST(ComPort, ClosingWhileDataWaitsNeverDeadlocks) {
   link.SetConnected(true);
   reader.Write("B2\r");
   EXPECT_TRUE(RunUntil(loop, [&] { return packets >= 1; }));
+}
+
+TEST(ComPort, TheWatchSeesAPulledCableAndStartStopReconnects) {
+  // The port is named by a link, as a reader on a fixed adapter name would be.
+  const std::filesystem::path name =
+      std::filesystem::temp_directory_path() / ("ln40reader" + std::to_string(::getpid()));
+  auto first = std::make_unique<PtyReader>();
+  std::filesystem::remove(name);
+  std::filesystem::create_symlink(first->Path(), name);
+
+  TEventLoop loop;
+  TReaderLink link(loop);
+  std::vector<std::string> packets;
+  link.OnPacket = [&](const std::string& packet) { packets.push_back(packet); };
+  testing::FakeControls controls;
+  const int watch = loop.AddTimer(500ms, [&] { WatchTick(controls, link); });
+  loop.SetTimerEnabled(watch, true);
+  link.SetPort(name.string());
+  link.SetConnected(true);
+
+  first.reset();  // the cable is pulled
+  const auto pulled = std::chrono::steady_clock::now();
+  ASSERT_TRUE(RunUntil(loop, [&] { return controls.status == "Disconnected"; }));
+  EXPECT_LT(std::chrono::steady_clock::now() - pulled, 1s);
+  EXPECT_FALSE(link.Connected());
+
+  PtyReader second;  // plugged in again
+  second.SetNonBlocking();
+  std::filesystem::remove(name);
+  std::filesystem::create_symlink(second.Path(), name);
+  StartStopCommunication(controls, link);
+  ASSERT_TRUE(link.Connected());
+  second.Write("A01001234012:34.567\r");
+  ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 1 && controls.status == "?"; }));
+  EXPECT_EQ(second.Read(2), "?\r");
+  link.SetConnected(false);
+  std::filesystem::remove(name);
 }
 
 }  // namespace
