@@ -51,9 +51,15 @@ void TComDataPacket::FeedReportingErrors(const std::string& block,
 }
 
 void TComDataPacket::DropBuffer() {
-  if (buffer_.empty()) return;
-  const std::string dropped = std::move(buffer_);
+  if (head_ >= buffer_.size()) {
+    buffer_.clear();
+    head_ = 0;
+    return;
+  }
+  // Packets already cut in a scan under way were delivered; only the rest is thrown away.
+  const std::string dropped = buffer_.substr(head_);
   buffer_.clear();
+  head_ = 0;
   packet_open_ = false;
   if (OnDiscard) OnDiscard(dropped);
 }
@@ -88,20 +94,33 @@ void TComDataPacket::ApplyLimit() {
 
 // Cuts as many packets as the buffer holds, then applies the buffer limit (also when a
 // handler throws). A loop rather than a scan that calls itself after each packet: the
-// effect is the same and a block of many packets cannot exhaust the stack.
+// effect is the same and a block of many packets cannot exhaust the stack. The cut packets
+// are taken off the front of the buffer once at the end, so a block costs linear time.
 void TComDataPacket::ScanBuffer() {
-  while (true) {
-    try {
+  size_t& head = head_;  // start of the data not yet cut
+  const auto find = [this](const std::string& what, size_t from) -> size_t {
+    if (what.empty()) return std::string::npos;
+    if (!case_insensitive_) return buffer_.find(what, from);
+    const size_t found = UpperAsciiLetters(buffer_.substr(from)).find(UpperAsciiLetters(what));
+    return found == std::string::npos ? found : found + from;
+  };
+  const auto settle = [this] {
+    buffer_.erase(0, std::min(head_, buffer_.size()));
+    head_ = 0;
+    ApplyLimit();
+  };
+  try {
+    while (true) {
       if (!packet_open_) {
         if (start_string_.empty()) {
           packet_open_ = true;
         } else {
-          const size_t p = Position(start_string_, buffer_);
-          if (p > 0) {
+          const size_t p = find(start_string_, head);
+          if (p != std::string::npos) {
             packet_open_ = true;
-            if (p > 1) {
-              const std::string discarded = buffer_.substr(0, p - 1);
-              buffer_.erase(0, p - 1);
+            if (p > head) {
+              const std::string discarded = buffer_.substr(head, p - head);
+              head = p;
               if (OnDiscard) OnDiscard(discarded);
             }
           }
@@ -109,19 +128,20 @@ void TComDataPacket::ScanBuffer() {
       }
       if (!packet_open_) break;
 
+      const size_t available = buffer_.size() - head;
       size_t cut = 0;
-      if (size_ > 0 && buffer_.size() >= static_cast<size_t>(size_)) {
+      if (size_ > 0 && available >= static_cast<size_t>(size_)) {
         cut = static_cast<size_t>(size_);
       } else {
-        const size_t skip = std::min(start_string_.size(), buffer_.size());
-        const size_t q = Position(stop_string_, buffer_.substr(skip));
-        if (q > 0) cut = q + stop_string_.size() + skip - 1;
+        const size_t skip = std::min(start_string_.size(), available);
+        const size_t q = find(stop_string_, head + skip);
+        if (q != std::string::npos) cut = q - head + stop_string_.size();
       }
       if (cut == 0) break;
 
       packet_open_ = false;
-      std::string packet = buffer_.substr(0, cut);
-      buffer_.erase(0, cut);
+      std::string packet = buffer_.substr(head, cut);
+      head += cut;
       if (!IncludeStrings) {
         if (!start_string_.empty() && Position(start_string_, packet) == 1) packet.erase(0, start_string_.size());
         const size_t stop = Position(stop_string_, packet);
@@ -130,12 +150,12 @@ void TComDataPacket::ScanBuffer() {
         }
       }
       if (OnPacket) OnPacket(packet);
-    } catch (...) {
-      ApplyLimit();
-      throw;
     }
+  } catch (...) {
+    settle();
+    throw;
   }
-  ApplyLimit();
+  settle();
 }
 
 }  // namespace ln40

@@ -3,6 +3,7 @@
 // packets by a start string, a stop string or a fixed size. The reader's stream is cut at
 // every CR, the CR kept in the packet. Bytes are 8-bit characters; NUL is ordinary.
 // Used on the event thread only; not thread-safe.
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <string>
@@ -40,7 +41,8 @@ class TComDataPacket {
   Handler OnPacket;
   Handler OnDiscard;
 
-  const std::string& Buffer() const { return buffer_; }
+  // The received data not yet cut into packets.
+  std::string Buffer() const { return buffer_.substr(std::min(head_, buffer_.size())); }
   bool PacketOpen() const { return packet_open_; }
 
  private:
@@ -54,6 +56,7 @@ class TComDataPacket {
   int size_ = 0;
   bool case_insensitive_ = false;
   std::string buffer_;
+  size_t head_ = 0;  // while a scan runs: where the data not yet cut begins
   bool packet_open_ = false;
 };
 

@@ -98,6 +98,22 @@ TEST(ComDataPacket, OtherSettings) {
   }
 }
 
+TEST(ComDataPacket, ChangingTheStopStringInAHandlerDropsOnlyWhatIsNotCut) {
+  TComDataPacket framer = ReaderFramer();
+  Recorder recorder;
+  recorder.Attach(framer);
+  framer.OnPacket = [&](const std::string& packet) {
+    recorder.packets.push_back(packet);
+    framer.SetStopString("|");
+  };
+  framer.Feed("a\rb\rc|d");
+  EXPECT_EQ(recorder.packets, std::vector<std::string>{"a\r"});
+  EXPECT_EQ(recorder.discarded, std::vector<std::string>{"b\rc|d"});
+  EXPECT_EQ(framer.Buffer(), "");
+  framer.Feed("e|");
+  EXPECT_EQ(recorder.packets.back(), "e|");
+}
+
 TEST(ComDataPacket, AnyBlockSplitYieldsTheSamePackets) {
   std::mt19937 random(20261208);
   for (int round = 0; round < 200; ++round) {
