@@ -1,0 +1,230 @@
+#include "app/main_window_controller.h"
+
+#include <exception>
+
+#include "link/reader_discovery.h"
+#include "sheet/runner_sheet.h"
+#include "timing/read_times_table.h"
+
+namespace ln40 {
+
+// The window's fields and boxes as the timing code reads them.
+class MainWindowController::WindowFields : public ReaderWindow {
+ public:
+  explicit WindowFields(MainWindowView& view) : view_(view) {}
+  std::string ReaderNulltime() const override { return view_.FieldText("MaskEditEx1"); }
+  void SetReaderNulltime(const std::string& text) override { view_.SetFieldText("MaskEditEx1", text); }
+  bool RemoveLeadingZeros() const override { return view_.IsChecked("cbtrim"); }
+  bool ChronexLogOn() const override { return view_.IsChecked("cbchronex"); }
+  bool BfgLogOn() const override { return view_.IsChecked("cbbfg"); }
+  bool InsertUnknownOn() const override { return view_.IsChecked("cbinsert"); }
+  std::string RaceName() const override { return view_.FieldText("Edit3"); }
+  std::string SubName() const override { return view_.FieldText("Edit2"); }
+  void ShowActivityLamp() override { view_.ShowActivityLamp(); }
+  void SetTimeStatus(const std::string& text) override { view_.SetTimeStatus(text); }
+  void EnableConnectionWatch() override { view_.SetWatchTimerEnabled(true); }
+  void DisableConnectionWatch() override { view_.SetWatchTimerEnabled(false); }
+
+ private:
+  MainWindowView& view_;
+};
+
+class MainWindowController::Dialogs : public MessageDialog, public InputDialog {
+ public:
+  explicit Dialogs(MainWindowView& view) : view_(view) {}
+  void ShowMessage(const std::string& text) override { view_.ShowMessage(text); }
+  bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override {
+    return view_.InputQuery(caption, prompt, value);
+  }
+
+ private:
+  MainWindowView& view_;
+};
+
+// The boxes and fields as the settings store sees them: a box set to another state runs
+// its click rule, as a click would.
+class MainWindowController::Settings : public SettingsControls {
+ public:
+  Settings(MainWindowView& view, MainWindowController& window) : view_(view), window_(window) {}
+  bool IsChecked(const std::string& box) const override { return view_.IsChecked(box); }
+  void SetChecked(const std::string& box, bool checked) override {
+    if (view_.IsChecked(box) == checked) return;
+    view_.SetChecked(box, checked);
+    if (box == "cbtidel") window_.cbtidelClick();
+    if (box == "cbautosave") window_.cbautosaveClick();
+  }
+  std::string FieldText(const std::string& field) const override { return view_.FieldText(field); }
+  void SetFieldText(const std::string& field, const std::string& text) override { view_.SetFieldText(field, text); }
+
+ private:
+  MainWindowView& view_;
+  MainWindowController& window_;
+};
+
+namespace {
+
+class LinkSender : public ReaderLink {
+ public:
+  explicit LinkSender(TReaderLink& link) : link_(link) {}
+  void SendText(const std::string& text) override { link_.SendText(text); }
+
+ private:
+  TReaderLink& link_;
+};
+
+}  // namespace
+
+MainWindowController::MainWindowController(MainWindowView& view, EventThread& events, const Clock& clock,
+                                           const Locale& locale, std::string data_folder, TSettingsFile& settings,
+                                           SerialDeviceSource& devices)
+    : view_(view),
+      data_folder_(std::move(data_folder)),
+      settings_(settings),
+      devices_(devices),
+      fields_(std::make_unique<WindowFields>(view)),
+      dialogs_(std::make_unique<Dialogs>(view)),
+      settings_controls_(std::make_unique<Settings>(view, *this)),
+      link_(events),
+      sender_(std::make_unique<LinkSender>(link_)),
+      station_(*fields_, *dialogs_, *sender_, clock, locale, data_folder_,
+               [&view](const std::string& text) { view.ShowStatus(text); }) {
+  link_.BeforeOpen = [this] { station_.BeforePortOpens(view_.IsChecked("cbclear")); };
+  link_.OnPacket = [this](const std::string& packet) {
+    station_.HandleReaderMessage(packet);
+    view_.TablesChanged();
+  };
+  link_.OnReceiveError = [this](const std::string& text) { view_.ShowStatus(text); };
+  link_.Port().OnAfterOpen = [this] { view_.ShowActivityLamp(); };
+  link_.Port().OnError = [this](const ComErrors&) { view_.HideActivityLamp(); };
+}
+
+MainWindowController::~MainWindowController() {
+  try {
+    link_.SetConnected(false);
+  } catch (...) {
+  }
+  view_.SetTimerEnabled(WindowTimer::Discovery, false);
+}
+
+void MainWindowController::Guarded(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& error) {
+    view_.ShowError(error.what());
+  }
+  view_.TablesChanged();
+}
+
+void MainWindowController::StartUpRoutine() {
+  view_.SelectPage(page::kSetup);
+  station_.Handler().Flags().AckSuppressed = false;
+  view_.SetLogPathLabel("Logfile path:" + data_folder_);
+  view_.ClearPortList();
+  // A port that cannot be opened is reported, and the routine goes on: the settings must
+  // be loaded, or the close would store the defaults over them.
+  Guarded([this] { ReaderDiscovery(devices_, view_, link_); });
+  station_.Handler().ResetForStartUp();
+  LoadSettings(settings_, *settings_controls_);
+  station_.Handler().SetMillisecondMode(view_.IsChecked("cbtidel"));
+  view_.SetTimerEnabled(WindowTimer::Autosave, view_.IsChecked("cbautosave"));
+}
+
+void MainWindowController::Timer2Tick() { WatchTick(view_, link_); }
+
+void MainWindowController::Timer3Tick() { RunAutosave(); }
+
+void MainWindowController::RunAutosave() {
+  if (!autosave) return;
+  view_.SetAutosaveIndicator(true);
+  try {
+    autosave();
+  } catch (...) {
+    // The minute autosave and the one at close never stop the program.
+  }
+  view_.SetAutosaveIndicator(false);
+}
+
+bool MainWindowController::CloseRequested() {
+  try {
+    SaveSettings(settings_, *settings_controls_);
+  } catch (const std::exception& error) {
+    view_.ShowMessage(error.what());
+    return false;
+  }
+  if (view_.IsChecked("cbautosave")) RunAutosave();
+  return true;
+}
+
+void MainWindowController::cbtidelClick() { station_.Handler().SetMillisecondMode(view_.IsChecked("cbtidel")); }
+
+void MainWindowController::cbautosaveClick() {
+  view_.SetTimerEnabled(WindowTimer::Autosave, view_.IsChecked("cbautosave"));
+}
+
+void MainWindowController::PageTabClicked(int index) {
+  view_.SelectPage(index);
+  view_.ShowOptionsPanel();
+}
+
+void MainWindowController::SetupReadTimesClick() {
+  view_.ShowOptionsPanel();
+  view_.SelectPage(page::kReadTimes);
+}
+
+void MainWindowController::SetupExcelTimingClick() {
+  view_.ShowOptionsPanel();
+  view_.SelectPage(page::kExcelTiming);
+}
+
+void MainWindowController::ShowHelpClick() { view_.SelectPage(page::kHelp); }
+
+void MainWindowController::OnlineClick() {
+  Guarded([this] { view_.OpenUrl(kMakerAddress); });
+}
+
+void MainWindowController::SerialPortPropertiesClick() {
+  Guarded([this] {
+    std::vector<std::string> names;
+    if (const auto devices = devices_.ListDevices()) {
+      for (const SerialDevice& device : *devices) names.push_back(device.portName);
+    }
+    ComSetupChoices choices = CurrentComSetup(link_.Port(), names);
+    if (view_.ShowComSetup(choices)) ApplyComSetup(link_.Port(), choices);
+  });
+}
+
+void MainWindowController::GetDataAgainClick() {
+  Guarded([this] { RequestResend(*dialogs_, *sender_, station_.Handler().Flags(), *fields_); });
+}
+
+void MainWindowController::StartStopClick() {
+  Guarded([this] { StartStopCommunication(view_, link_); });
+}
+
+void MainWindowController::SearchReadersClick() {
+  Guarded([this] { SearchReaders(devices_, view_, link_); });
+}
+
+void MainWindowController::ComPortsClick() {
+  Guarded([this] { ReaderDiscovery(devices_, view_, link_); });
+}
+
+void MainWindowController::PortListChosen(int index) {
+  Guarded([this, index] { ChoosePort(view_, link_, index); });
+}
+
+void MainWindowController::AboutClick() { view_.ShowAbout(); }
+
+void MainWindowController::ReadTimesRightClick(int row, int shown_col) {
+  Guarded([&] { ReadTimesHeaderRightClick(station_.ReadTimes(), row, shown_col); });
+}
+
+void MainWindowController::SheetEditingDone(int row) {
+  Guarded([&] { ApplyNetTimeRule(station_.Sheet(), row); });
+}
+
+void MainWindowController::SheetRowInsertedByKey(int row) {
+  Guarded([&] { ApplyInsertedRowRule(station_.Sheet(), row, previous_class_); });
+}
+
+}  // namespace ln40

@@ -1,0 +1,100 @@
+#pragma once
+// The main window's logic without the window system: the start-up routine, the close
+// sequence, the three timers, page selection, the option boxes' click rules and every
+// command of the toolbar and the Setup page. It owns the two tables (through the timing
+// station), the reader link and the decoder's state; the window on screen is a view.
+// Everything runs on the event thread.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/main_window_view.h"
+#include "app/settings_file.h"
+#include "app/settings_store.h"
+#include "link/reader_link.h"
+#include "text/clock.h"
+#include "timing/resend_request.h"
+#include "timing/timing_station.h"
+
+namespace ln40 {
+
+inline constexpr const char* kWindowCaption = "Vexa LN40 utility ver 0.92";
+inline constexpr const char* kVersion = "0.9.2.0";
+inline constexpr const char* kMakerAddress = "https://www.vexa.no";
+
+class MainWindowController {
+ public:
+  // `data_folder` is the program's folder (logs, lists, autosave), with a trailing "/".
+  MainWindowController(MainWindowView& view, EventThread& events, const Clock& clock, const Locale& locale,
+                       std::string data_folder, TSettingsFile& settings, SerialDeviceSource& devices);
+  ~MainWindowController();  // the window's destruction: closes the link, stops Timer1
+
+  TGridTable& ReadTimes() { return station_.ReadTimes(); }
+  TGridTable& Sheet() { return station_.Sheet(); }
+  TTimingStation& Station() { return station_; }
+  TReaderLink& Link() { return link_; }
+  const std::string& DataFolder() const { return data_folder_; }
+
+  // When the window is first shown, and on every tick of Timer1.
+  void StartUpRoutine();
+  void Timer1Tick() { StartUpRoutine(); }
+  void Timer2Tick();
+  void Timer3Tick();
+
+  // The close sequence; false keeps the window open (the settings could not be saved).
+  bool CloseRequested();
+
+  // Option boxes clicked by the user.
+  void cbtidelClick();
+  void cbautosaveClick();
+
+  // Pages and the Setup page.
+  void PageTabClicked(int index);
+  void SetupReadTimesClick();
+  void SetupExcelTimingClick();
+  void ShowHelpClick();
+  void OnlineClick();
+
+  // Toolbar and other commands. Those whose features come later do nothing yet.
+  void SerialPortPropertiesClick();  // SpeedButton8
+  void GetDataAgainClick();          // SpeedButton9
+  void StartStopClick();             // SpeedButton10
+  void SearchReadersClick();         // SpeedButton11
+  void ComPortsClick();              // "COM ports"
+  void PortListChosen(int index);    // ComboBox1
+  void AboutClick();
+
+  // The grids.
+  void ReadTimesRightClick(int row, int shown_col);
+  void SheetEditingDone(int row);
+  void SheetRowInsertedByKey(int row);
+
+  // State other commands share with the window.
+  std::string& PreviousClass() { return previous_class_; }
+
+  // The autosave, filled in by the workbook commands; empty until then.
+  std::function<void()> autosave;
+
+ private:
+  class WindowFields;
+  class Dialogs;
+  class Settings;
+
+  // Runs a command: an error it does not handle goes to the standard error report.
+  void Guarded(const std::function<void()>& command);
+  void RunAutosave();
+
+  MainWindowView& view_;
+  std::string data_folder_;
+  TSettingsFile& settings_;
+  SerialDeviceSource& devices_;
+  std::unique_ptr<WindowFields> fields_;
+  std::unique_ptr<Dialogs> dialogs_;
+  std::unique_ptr<Settings> settings_controls_;
+  TReaderLink link_;
+  std::unique_ptr<ReaderLink> sender_;
+  TTimingStation station_;
+  std::string previous_class_;
+};
+
+}  // namespace ln40

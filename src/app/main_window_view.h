@@ -1,0 +1,65 @@
+#pragma once
+// What the main window's logic needs of the window on screen: its pages, options panel,
+// option boxes and fields (by their stored value names), port list, status field, lamps,
+// timers and dialogs. The Qt window implements it; tests pass a fake.
+#include <string>
+
+#include "link/com_setup.h"
+#include "link/reader_discovery.h"
+
+namespace ln40 {
+
+namespace page {
+constexpr int kReadTimes = 0;
+constexpr int kExcelTiming = 1;
+constexpr int kHelp = 2;
+constexpr int kSetup = 3;
+}  // namespace page
+
+enum class WindowTimer {
+  Discovery,  // Timer1, 3000 ms: the start-up routine again
+  Watch,      // Timer2, 500 ms: the connection watch
+  Autosave,   // Timer3, 60000 ms: the autosave
+};
+
+class MainWindowView : public LinkControls {
+ public:
+  virtual void SelectPage(int index) = 0;
+  virtual int CurrentPage() const = 0;
+  virtual void ShowOptionsPanel() = 0;
+  virtual bool OptionsPanelVisible() const = 0;
+
+  // Option boxes "cbtidel" ... "cbinsert" and fields "MaskEditEx1", "Edit3", "Edit2".
+  // Setting a box from here does not run its click rule.
+  virtual bool IsChecked(const std::string& box) const = 0;
+  virtual void SetChecked(const std::string& box, bool checked) = 0;
+  virtual std::string FieldText(const std::string& field) const = 0;
+  virtual void SetFieldText(const std::string& field, const std::string& text) = 0;
+
+  virtual void SetLogPathLabel(const std::string& text) = 0;
+  virtual void ShowActivityLamp() = 0;
+  virtual void SetAutosaveIndicator(bool shown) = 0;
+  // A note on the status line that needs no answer (a log line that could not be written,
+  // an error while receiving); never a modal box, which would stall the reception.
+  virtual void ShowStatus(const std::string& text) = 0;
+
+  virtual void SetTimerEnabled(WindowTimer timer, bool enabled) = 0;
+  virtual bool TimerEnabled(WindowTimer timer) const = 0;
+
+  // The standard error report: a message box with the error's text.
+  virtual void ShowError(const std::string& text) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;
+  virtual bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) = 0;
+  virtual bool ShowComSetup(ComSetupChoices& choices) = 0;
+  virtual void ShowAbout() = 0;
+  virtual void OpenUrl(const std::string& url) = 0;
+
+  // The tables may have changed: the grids show them anew (rows appended are cheap).
+  virtual void TablesChanged() = 0;
+
+  // LinkControls: the discovery retry and the watch are Timer1 and Timer2.
+  void SetRetryTimerEnabled(bool enabled) override { SetTimerEnabled(WindowTimer::Discovery, enabled); }
+  void SetWatchTimerEnabled(bool enabled) override { SetTimerEnabled(WindowTimer::Watch, enabled); }
+};
+
+}  // namespace ln40

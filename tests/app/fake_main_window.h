@@ -1,0 +1,79 @@
+#pragma once
+// The main window as plain values, for the controller's tests.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/main_window_view.h"
+
+namespace ln40::testing {
+
+class FakeMainWindow : public MainWindowView {
+ public:
+  FakeMainWindow() {
+    boxes = {{"cbtidel", false}, {"cbautosave", true}, {"cbclear", false}, {"cbchronex", true},
+             {"cbbfg", true},    {"cbtrim", true},     {"cbinsert", true}};
+    fields = {{"MaskEditEx1", "00:00:00"}, {"Edit3", "Test race"}, {"Edit2", "10.10.04"}};
+  }
+
+  int page = 0;
+  bool panel = false;
+  std::map<std::string, bool> boxes;
+  std::map<std::string, std::string> fields;
+  std::string log_label = "All logfiles are stored into";
+  std::vector<std::string> entries;
+  int selected = -1;
+  std::string status = "?";
+  bool lamp = false;
+  bool autosave_indicator = false;
+  std::vector<std::string> statuses, errors, messages;
+  std::map<WindowTimer, bool> timers;
+  std::vector<std::string> urls;
+  int about = 0;
+  int tables_changed = 0;
+  bool input_ok = true;
+  std::string input_answer;
+
+  void SelectPage(int index) override { page = index; }
+  int CurrentPage() const override { return page; }
+  void ShowOptionsPanel() override { panel = true; }
+  bool OptionsPanelVisible() const override { return panel; }
+  bool IsChecked(const std::string& box) const override { return boxes.at(box); }
+  void SetChecked(const std::string& box, bool checked) override { boxes.at(box) = checked; }
+  std::string FieldText(const std::string& field) const override { return fields.at(field); }
+  void SetFieldText(const std::string& field, const std::string& text) override { fields.at(field) = text; }
+  void SetLogPathLabel(const std::string& text) override { log_label = text; }
+  void ShowActivityLamp() override { lamp = true; }
+  void HideActivityLamp() override { lamp = false; }
+  void SetAutosaveIndicator(bool shown) override { autosave_indicator = shown; }
+  void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+  void SetTimerEnabled(WindowTimer timer, bool enabled) override { timers[timer] = enabled; }
+  bool TimerEnabled(WindowTimer timer) const override {
+    const auto found = timers.find(timer);
+    return found != timers.end() && found->second;
+  }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool InputQuery(const std::string&, const std::string&, std::string& value) override {
+    if (!input_answer.empty()) value = input_answer;
+    return input_ok;
+  }
+  bool ShowComSetup(ComSetupChoices&) override { return false; }
+  void ShowAbout() override { ++about; }
+  void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  void TablesChanged() override { ++tables_changed; }
+
+  void ClearPortList() override {
+    entries.clear();
+    selected = -1;
+  }
+  void AddPortListEntry(const std::string& text) override { entries.push_back(text); }
+  int PortListCount() const override { return static_cast<int>(entries.size()); }
+  std::string PortListEntry(int index) const override { return entries.at(static_cast<size_t>(index)); }
+  int SelectedPortListEntry() const override { return selected; }
+  void SelectPortListEntry(int index) override { selected = index; }
+  std::string TimeStatus() const override { return status; }
+  void SetTimeStatus(const std::string& text) override { status = text; }
+};
+
+}  // namespace ln40::testing

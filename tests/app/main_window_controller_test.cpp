@@ -1,0 +1,212 @@
+#include "app/main_window_controller.h"
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "fake_main_window.h"
+#include "link/event_loop.h"
+
+namespace ln40 {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeMainWindow;
+
+class PortsOfTheMachine : public SerialDeviceSource {
+ public:
+  std::vector<SerialDevice> devices;
+  std::optional<std::vector<SerialDevice>> ListDevices() override { return devices; }
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() : folder_(fs::temp_directory_path() / ("ln40window" + std::to_string(::getpid()))) {
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    settings_ = std::make_unique<TSettingsFile>((folder_ / "vexa" / "ln40util.conf").string());
+  }
+  ~MainWindowTest() override { fs::remove_all(folder_); }
+
+  MainWindowController& Window() {
+    if (!window_) {
+      window_ = std::make_unique<MainWindowController>(view_, loop_, clock_, Locale::WorkedExample(),
+                                                       folder_.string() + "/", *settings_, ports_);
+    }
+    return *window_;
+  }
+
+  fs::path folder_;
+  FakeMainWindow view_;
+  TEventLoop loop_;
+  FixedClock clock_{46364.5};
+  PortsOfTheMachine ports_;
+  std::unique_ptr<TSettingsFile> settings_;
+  std::unique_ptr<MainWindowController> window_;
+};
+
+TEST_F(MainWindowTest, WithoutAPortTheWindowReturnsToSetupUntilOneAppears) {
+  Window().StartUpRoutine();
+  EXPECT_EQ(view_.page, page::kSetup);
+  EXPECT_TRUE(view_.TimerEnabled(WindowTimer::Discovery));
+  EXPECT_EQ(view_.log_label, "Logfile path:" + folder_.string() + "/");
+
+  Window().PageTabClicked(page::kReadTimes);
+  EXPECT_EQ(view_.page, page::kReadTimes);
+  Window().Timer1Tick();
+  EXPECT_EQ(view_.page, page::kSetup);
+
+  // A reader appears (a pseudo-terminal standing for its adapter).
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  close(slave);
+  ports_.devices = {{name, "usb:VID_0403&PID_6001"}};
+  Window().Timer1Tick();
+  EXPECT_FALSE(view_.TimerEnabled(WindowTimer::Discovery));
+  EXPECT_TRUE(view_.TimerEnabled(WindowTimer::Watch));
+  EXPECT_TRUE(Window().Link().Connected());
+  EXPECT_EQ(view_.entries, (std::vector<std::string>{std::string(name) + " Serial port",
+                                                     std::string(name) + " Vexa USB LN40 "}));
+  // The open created the logs under the default names.
+  EXPECT_TRUE(fs::exists(folder_ / "Chronex.log"));
+  EXPECT_TRUE(fs::exists(folder_ / "BFG_Test race_10.10.04.log"));
+  Window().Link().SetConnected(false);
+  close(master);
+}
+
+TEST_F(MainWindowTest, StoredMillisecondsHoldAfterEveryStartUp) {
+  {
+    std::ofstream file;
+    fs::create_directories(folder_ / "vexa");
+    file.open(folder_ / "vexa" / "ln40util.conf");
+    file << "cbtidel=dword:1\ncbautosave=dword:1\n";
+  }
+  for (int run = 0; run < 2; ++run) {
+    Window().StartUpRoutine();
+    EXPECT_TRUE(view_.boxes["cbtidel"]);
+    EXPECT_TRUE(Window().Station().Handler().Flags().MillisecondMode);
+    EXPECT_EQ(Window().Station().Handler().Flags().StampFormat, "dd.MM.yyyy,zzz");
+  }
+}
+
+TEST_F(MainWindowTest, TheAutosaveBoxSwitchesTheMinuteAutosaveAndTheOneAtClose) {
+  int autosaves = 0;
+  Window().autosave = [&] {
+    EXPECT_TRUE(view_.autosave_indicator);
+    ++autosaves;
+  };
+  Window().StartUpRoutine();
+  EXPECT_TRUE(view_.TimerEnabled(WindowTimer::Autosave));
+  view_.boxes["cbautosave"] = false;
+  Window().cbautosaveClick();
+  EXPECT_FALSE(view_.TimerEnabled(WindowTimer::Autosave));
+  EXPECT_TRUE(Window().CloseRequested());
+  EXPECT_EQ(autosaves, 0);
+  view_.boxes["cbautosave"] = true;
+  Window().cbautosaveClick();
+  EXPECT_TRUE(view_.TimerEnabled(WindowTimer::Autosave));
+  Window().Timer3Tick();
+  EXPECT_EQ(autosaves, 1);
+  EXPECT_FALSE(view_.autosave_indicator);
+
+  // An autosave that fails never keeps the window open.
+  Window().autosave = [] { throw Error("disk full"); };
+  EXPECT_TRUE(Window().CloseRequested());
+  EXPECT_TRUE(view_.errors.empty());
+}
+
+TEST_F(MainWindowTest, PagesAndTheOptionsPanel) {
+  Window().StartUpRoutine();
+  Window().ShowHelpClick();
+  EXPECT_EQ(view_.page, page::kHelp);
+  EXPECT_FALSE(view_.panel);
+  Window().PageTabClicked(page::kHelp);
+  EXPECT_TRUE(view_.panel);
+
+  view_.panel = false;
+  Window().SetupExcelTimingClick();
+  EXPECT_EQ(view_.page, page::kExcelTiming);
+  EXPECT_TRUE(view_.panel);
+  Window().OnlineClick();
+  EXPECT_EQ(view_.urls, std::vector<std::string>{kMakerAddress});
+}
+
+TEST_F(MainWindowTest, ClosingSavesTheSettingsOrStaysOpen) {
+  Window().StartUpRoutine();
+  view_.boxes["cbtrim"] = false;
+  view_.fields["Edit3"] = "Holmenkollstafetten";
+  EXPECT_TRUE(Window().CloseRequested());  // the Close button, "Exit" and the frame all come here
+  TSettingsFile stored(settings_->Path());
+  ASSERT_TRUE(stored.Open());
+  EXPECT_EQ(stored.ReadInteger("cbtrim"), 0);
+  EXPECT_EQ(stored.ReadText("Edit3"), "Holmenkollstafetten");
+
+  fs::remove_all(folder_ / "vexa");
+  std::ofstream(folder_ / "vexa") << "a file where the folder should be";
+  EXPECT_FALSE(Window().CloseRequested());
+  EXPECT_EQ(view_.messages.back(), "Failed to set data for 'cbtidel'");
+}
+
+TEST_F(MainWindowTest, ABusyPortAtStartUpIsReportedAndTheSettingsStillLoad) {
+  fs::create_directories(folder_ / "vexa");
+  std::ofstream(folder_ / "vexa" / "ln40util.conf") << "cbtidel=dword:1\ncbautosave=dword:0\n";
+  ports_.devices = {{(folder_ / "no-such-port").string(), "usb:VID_0403&PID_6001"}};
+  Window().StartUpRoutine();
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_EQ(view_.errors[0], "Unable to open com port (win error code: 2)");
+  EXPECT_TRUE(view_.boxes["cbtidel"]);
+  EXPECT_FALSE(view_.boxes["cbautosave"]);
+  EXPECT_FALSE(view_.TimerEnabled(WindowTimer::Autosave));
+}
+
+TEST_F(MainWindowTest, ReaderLinesReachTheTablesThroughTheWindow) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  termios raw{};
+  tcgetattr(master, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(master, TCSANOW, &raw);
+  close(slave);
+  ports_.devices = {{name, "usb:VID_0403&PID_6001"}};
+  view_.fields["MaskEditEx1"] = "10:00:00";
+  fs::create_directories(folder_ / "vexa");
+  std::ofstream(folder_ / "vexa" / "ln40util.conf") << "cbtidel=dword:0\n";  // keep the nulltime field
+  Window().StartUpRoutine();
+  ASSERT_TRUE(Window().Link().Connected());
+  Window().Sheet().SetCell(6, 1, "1234");
+  Window().Sheet().SetCell(8, 1, "10:00:00");
+
+  const std::string line = "A01001234012:34.567\r";
+  ASSERT_EQ(write(master, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (Window().ReadTimes().RowCount() < 3 && std::chrono::steady_clock::now() < deadline) {
+    loop_.RunFor(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(Window().ReadTimes().RowCount(), 3);
+  EXPECT_EQ(Window().ReadTimes().Cell(4, 2), "10:12:34");
+  EXPECT_EQ(Window().Sheet().Cell(11, 1), "00:12:34");
+  EXPECT_TRUE(view_.lamp);
+  EXPECT_GT(view_.tables_changed, 0);
+  char ack[2] = {};
+  EXPECT_EQ(read(master, ack, 2), 2);
+
+  // "Get data again" with 25: the request goes out and acknowledgements stop.
+  view_.input_answer = "25";
+  Window().GetDataAgainClick();
+  char request[16] = {};
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(std::string(request, read(master, request, sizeof request)), "+\r!-0025\r");
+  EXPECT_FALSE(view_.TimerEnabled(WindowTimer::Watch));
+  Window().Link().SetConnected(false);
+  close(master);
+}
+
+}  // namespace
+}  // namespace ln40
