@@ -1,0 +1,34 @@
+#pragma once
+// Rendering a workbook cell the way its number format code shows it: sections, colour and
+// currency tags, quoted and escaped literals, date and time codes and digit patterns. A
+// code it cannot follow falls back to the plain text of the value. Never fails.
+#include <string>
+#include <variant>
+
+#include "text/locale.h"
+
+namespace ln40 {
+
+// A cell's value: empty, a number (dates and times are numbers), a string or a boolean.
+struct CellValue {
+  enum class Kind { Empty, Number, String, Boolean };
+  Kind kind = Kind::Empty;
+  double number = 0;
+  std::u16string text;
+  bool boolean = false;
+
+  static CellValue Empty() { return {}; }
+  static CellValue Number(double value) { return {Kind::Number, value, {}, false}; }
+  static CellValue String(std::u16string value) { return {Kind::String, 0, std::move(value), false}; }
+  static CellValue Boolean(bool value) { return {Kind::Boolean, 0, {}, value}; }
+};
+
+// The value as text without a format: a number in its shortest form with up to 15
+// significant digits (scientific beyond 15 integer digits or below 0.0001), a boolean as
+// True or False.
+std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale);
+
+// The value as `format_code` shows it; the empty code is the general format.
+std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale);
+
+}  // namespace ln40
