@@ -12,4 +12,10 @@ extern const std::string kFeedHelp;
 int RunServe(const std::vector<std::string>& args);
 extern const std::string kServeHelp;
 
+int RunEntries(const std::vector<std::string>& args);
+extern const std::string kEntriesHelp;
+
+int RunAssign(const std::vector<std::string>& args);
+extern const std::string kAssignHelp;
+
 }  // namespace ln40::cli

@@ -16,6 +16,8 @@ const char* const kUsage =
     "Commands:\n"
     "  feed [FILE]   handle a raw reader byte stream and write the read-times table\n"
     "  serve         a timing station without a screen on the reader's serial port\n"
+    "  entries XML OUT  import a club system's entry file into a runner sheet\n"
+    "  assign IN OUT    give a runner sheet start numbers and start times\n"
     "\n"
     "ln40cli COMMAND --help shows the options of a command.\n";
 
@@ -28,6 +30,8 @@ struct Command {
 const Command kCommands[] = {
     {"feed", &ln40::cli::RunFeed, &ln40::cli::kFeedHelp},
     {"serve", &ln40::cli::RunServe, &ln40::cli::kServeHelp},
+    {"entries", &ln40::cli::RunEntries, &ln40::cli::kEntriesHelp},
+    {"assign", &ln40::cli::RunAssign, &ln40::cli::kAssignHelp},
 };
 
 }  // namespace
