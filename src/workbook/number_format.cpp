@@ -56,7 +56,7 @@ struct Decimal {
 Decimal ToDecimal(double magnitude) {
   Decimal decimal;
   if (magnitude == 0 || !std::isfinite(magnitude)) {
-    decimal.digits = "0";
+    decimal.digits.assign(1, '0');
     return decimal;
   }
   char buffer[64];
