@@ -1,0 +1,139 @@
+#pragma once
+// The main window of ln40util: toolbar, the four pages ("Read times", "Excel timing",
+// "Help", "Setup"), the options panel, the status area and the three timers, bound to the
+// Qt-free MainWindowController. The window only shows and forwards: every rule lives in the
+// controller, which reaches the widgets through the MainWindowView interface implemented
+// here. Everything runs on the GUI thread, which is also the link's event thread.
+#include <QSet>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/main_window_controller.h"
+#include "app/main_window_view.h"
+#include "qt_event_thread.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+class QTextEdit;
+class QTimer;
+class QToolButton;
+class QBoxLayout;
+
+namespace ln40::gui {
+
+class AboutBox;
+class GridTableModel;
+class GridView;
+
+// What the window is made of beyond its widgets.
+struct WindowSetup {
+  std::string data_folder;    // the program's folder, with a trailing "/"
+  std::string settings_path;  // the settings store's file
+  Locale locale;
+  std::unique_ptr<Clock> clock;
+  std::unique_ptr<SerialDeviceSource> devices;
+};
+
+class MainWindow : public QWidget, public MainWindowView {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(WindowSetup setup, QWidget* parent = nullptr);
+  // Destroys the controller first, which closes the link while the widgets still exist.
+  ~MainWindow() override;
+
+  MainWindowController& Controller() { return *controller_; }
+  GridView* ReadTimesView() const { return read_times_view_; }
+  GridView* SheetView() const { return sheet_view_; }
+  GridTableModel* ReadTimesModel() const { return read_times_model_; }
+  GridTableModel* SheetModel() const { return sheet_model_; }
+  AboutBox* About() const { return about_; }
+
+  // MainWindowView
+  void SelectPage(int index) override;
+  int CurrentPage() const override;
+  void ShowOptionsPanel() override;
+  bool OptionsPanelVisible() const override;
+  bool IsChecked(const std::string& box) const override;
+  void SetChecked(const std::string& box, bool checked) override;
+  std::string FieldText(const std::string& field) const override;
+  void SetFieldText(const std::string& field, const std::string& text) override;
+  void SetLogPathLabel(const std::string& text) override;
+  void ShowActivityLamp() override;
+  void SetAutosaveIndicator(bool shown) override;
+  void ShowStatus(const std::string& text) override;
+  void SetTimerEnabled(WindowTimer timer, bool enabled) override;
+  bool TimerEnabled(WindowTimer timer) const override;
+  void ShowError(const std::string& text) override;
+  void ShowMessage(const std::string& text) override;
+  bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+  bool ShowComSetup(ComSetupChoices& choices) override;
+  void ShowAbout() override;
+  void OpenUrl(const std::string& url) override;
+  void TablesChanged() override;
+
+  // LinkControls
+  void ClearPortList() override;
+  void AddPortListEntry(const std::string& text) override;
+  int PortListCount() const override;
+  std::string PortListEntry(int index) const override;
+  int SelectedPortListEntry() const override;
+  void SelectPortListEntry(int index) override;
+  std::string TimeStatus() const override;
+  void SetTimeStatus(const std::string& text) override;
+  void HideActivityLamp() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* BuildToolbar();
+  QWidget* BuildPages();
+  QWidget* BuildSetupPage();
+  QWidget* BuildOptionsPanel();
+  QWidget* BuildStatusArea();
+  void BuildSheetMenu();
+  QToolButton* AddToolButton(QBoxLayout* layout, const char* name, const char* hint, const char* icon,
+                             std::function<void()> command);
+
+  // Runs a controller command from a widget; what it throws goes to the standard error
+  // report, since Qt's event loop must not see exceptions.
+  void Run(const std::function<void()>& command);
+
+  QtEventThread events_;
+  WindowSetup setup_;
+  std::unique_ptr<TSettingsFile> settings_;
+  std::unique_ptr<MainWindowController> controller_;
+
+  QTabWidget* pages_ = nullptr;
+  QWidget* options_panel_ = nullptr;
+  QComboBox* port_list_ = nullptr;
+  GridTableModel* read_times_model_ = nullptr;
+  GridTableModel* sheet_model_ = nullptr;
+  GridView* read_times_view_ = nullptr;
+  GridView* sheet_view_ = nullptr;
+  QTextEdit* help_ = nullptr;
+  std::map<std::string, QCheckBox*> boxes_;
+  std::map<std::string, QLineEdit*> fields_;
+  QLineEdit* time_status_ = nullptr;
+  QToolButton* activity_lamp_ = nullptr;
+  QToolButton* autosave_indicator_ = nullptr;
+  QLabel* log_path_label_ = nullptr;
+  QLabel* status_note_ = nullptr;
+  QTimer* status_note_timer_ = nullptr;
+  QTimer* timers_[3] = {nullptr, nullptr, nullptr};
+  AboutBox* about_ = nullptr;
+
+  bool selecting_page_ = false;  // a page change made by the program, not the user
+  bool started_ = false;
+  QSet<QString> open_errors_;  // error texts whose box is open, so a repeat does not stack
+};
+
+}  // namespace ln40::gui
