@@ -81,7 +81,7 @@ case "$command" in
     else
       echo "No display: the headless demo instead."
       echo "Reader lines from examples/reader_stream.txt, nulltime 10:00:00:"
-      "$build_dir/tools/ln40cli/ln40cli" feed examples/reader_stream.txt --nulltime 10:00:00 \
+      "$build_dir/tools/ln40cli/ln40cli" feed examples/reader_stream.txt --nulltime 10:00:00 --data-dir "$build_dir/demo" \
         --acks "$build_dir/demo_acks.txt" | tr -d '\r' | column -t -s, || true
       echo "Acknowledgements sent back: $(tr '\r' ' ' < "$build_dir/demo_acks.txt")"
     fi
