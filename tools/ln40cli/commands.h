@@ -18,4 +18,14 @@ extern const std::string kEntriesHelp;
 int RunAssign(const std::vector<std::string>& args);
 extern const std::string kAssignHelp;
 
+int RunResults(const std::vector<std::string>& args);
+extern const std::string kResultsHelp;
+
+int RunStartlist(const std::vector<std::string>& args);
+extern const std::string kStartlistHelp;
+
+// The result and start list pages share one run (results_command.cpp).
+enum class ListPageKind { Results, Start };
+int RunListPage(ListPageKind kind, const std::vector<std::string>& args);
+
 }  // namespace ln40::cli

@@ -18,6 +18,8 @@ const char* const kUsage =
     "  serve         a timing station without a screen on the reader's serial port\n"
     "  entries XML OUT  import a club system's entry file into a runner sheet\n"
     "  assign IN OUT    give a runner sheet start numbers and start times\n"
+    "  results IN [OUT.htm]    the result list page of a runner sheet\n"
+    "  startlist IN [OUT.htm]  the start list page of a runner sheet\n"
     "\n"
     "ln40cli COMMAND --help shows the options of a command.\n";
 
@@ -32,6 +34,8 @@ const Command kCommands[] = {
     {"serve", &ln40::cli::RunServe, &ln40::cli::kServeHelp},
     {"entries", &ln40::cli::RunEntries, &ln40::cli::kEntriesHelp},
     {"assign", &ln40::cli::RunAssign, &ln40::cli::kAssignHelp},
+    {"results", &ln40::cli::RunResults, &ln40::cli::kResultsHelp},
+    {"startlist", &ln40::cli::RunStartlist, &ln40::cli::kStartlistHelp},
 };
 
 }  // namespace

@@ -1,0 +1,121 @@
+#include "sheet/entry_import.h"
+
+#include <exception>
+
+#include "sheet/runner_sheet.h"
+
+namespace ln40 {
+
+const OpenDialogOptions& EntryFileDialogOptions() {
+  static const OpenDialogOptions options = [] {
+    OpenDialogOptions o;
+    o.title = "Load data from a klubben online xml file";
+    o.filters = {{"Entry file", "*.xml"}, {"All", "*.*"}};
+    o.default_extension = "xml";
+    o.file_must_exist = true;
+    o.hide_read_only = true;
+    o.resizable = true;
+    return o;
+  }();
+  return options;
+}
+
+void TEntryImportHandlers::StartTag(const std::string& name, const TAttrList& attributes) {
+  if (name == "SingleEntry") {
+    const int before = sheet_.RowCount();
+    sheet_.AddRow();
+    rows_added_ += sheet_.RowCount() - before;
+    entry_seen_ = true;
+  }
+  if (name == "Person") ReadPerson(attributes);
+  state_.last_start_tag = name;
+}
+
+void TEntryImportHandlers::EmptyTag(const std::string& name, const TAttrList& attributes) {
+  if (name == "Identity") {
+    for (int i = 0; i < attributes.Count(); ++i) {
+      if (attributes.Name(i) == "value") WriteLastRow(runner_sheet::kId, attributes.Value(i));
+    }
+  } else if (name == "EntryClass") {
+    for (int i = 0; i < attributes.Count(); ++i) {
+      if (attributes.Name(i) == "shortName") state_.current_class = attributes.Value(i);
+    }
+  } else if (name == "Person") {
+    ReadPerson(attributes);
+  }
+}
+
+void TEntryImportHandlers::Content(const std::string& text) {
+  const std::string& tag = state_.last_start_tag;
+  if (tag == "Eventname") {
+    window_.SetRaceName(text);
+  } else if (tag == "Family") {
+    WriteLastRow(runner_sheet::kLastName, text);
+  } else if (tag == "Given") {
+    WriteLastRow(runner_sheet::kFirstName, text);
+    WriteLastRow(runner_sheet::kClass, state_.current_class);
+  }
+}
+
+void TEntryImportHandlers::ConnectTo(TXmlScanner& scanner) {
+  scanner.OnStartTag = [this](const std::string& name, const TAttrList& attributes) { StartTag(name, attributes); };
+  scanner.OnEmptyTag = [this](const std::string& name, const TAttrList& attributes) { EmptyTag(name, attributes); };
+  scanner.OnContent = [this](const std::string& text) { Content(text); };
+}
+
+void TEntryImportHandlers::ReadPerson(const TAttrList& attributes) {
+  // By index, first to last: of two attributes with the same name the last listed wins.
+  for (int i = 0; i < attributes.Count(); ++i) {
+    const std::string& name = attributes.Name(i);
+    if (name == "clubName") {
+      WriteLastRow(runner_sheet::kClub, attributes.Value(i));
+    } else if (name == "sex") {
+      WriteLastRow(runner_sheet::kSex, attributes.Value(i));
+    }
+  }
+}
+
+void TEntryImportHandlers::WriteLastRow(int col, const std::string& text) {
+  // Before the import's first entry the last row is a row that was there before it.
+  if (!entry_seen_) return;
+  sheet_.SetCell(col, sheet_.RowCount() - 1, text);
+}
+
+namespace {
+
+bool BodyRowIsEmpty(const TGridTable& sheet, int row) {
+  for (int col = 0; col < sheet.ColCount(); ++col) {
+    if (!sheet.Cell(col, row).empty()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int ImportEntryFile(const std::string& path, TGridTable& sheet, EntryImportState& state, EntryImportWindow& window) {
+  window.SetAutosaveIndicatorVisible(true);
+  TEntryImportHandlers handlers(sheet, state, window);
+  std::exception_ptr error;
+  try {
+    TXmlScanner scanner;
+    handlers.ConnectTo(scanner);
+    scanner.SetFilename(path);
+    scanner.SetNormalize(true);
+    scanner.Execute();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (BodyRowIsEmpty(sheet, 1)) sheet.DeleteRow(1);
+  window.SetAutosaveIndicatorVisible(false);
+  if (error) std::rethrow_exception(error);
+  return handlers.RowsAdded();
+}
+
+void RunEntryImportCommand(FileOpenDialog& dialog, TGridTable& sheet, EntryImportState& state,
+                           EntryImportWindow& window) {
+  const std::optional<std::string> path = dialog.ChooseFileToOpen(EntryFileDialogOptions());
+  if (!path) return;
+  ImportEntryFile(*path, sheet, state, window);
+}
+
+}  // namespace ln40

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# ln40cli entries and ln40cli assign on CSV sheets: an entry file of the club system into a
+# runner sheet, then start numbers and start times with a seeded draw.
+set -u
+cli=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passes=0
+check() {  # check NAME COMMAND...: the command must succeed
+  local name=$1; shift
+  if "$@"; then echo "ok: $name"; passes=$((passes + 1)); else echo "FAILED: $name"; failures=$((failures + 1)); fi
+}
+
+entry() {  # entry CLASS GIVEN FAMILY CLUB SEX ID
+  printf '  <SingleEntry>\n    <EntryClass shortName="%s"/>\n    <Person sex="%s" clubName="%s">\n' "$1" "$5" "$4"
+  printf '      <PersonName><Family>%s</Family><Given>%s</Given></PersonName>\n' "$3" "$2"
+  printf '      <Identity value="%s"/>\n    </Person>\n  </SingleEntry>\n' "$6"
+}
+{
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<EntryList>\n  <Eventname>Vinterl\xc3\xb8pet 3</Eventname>\n'
+  entry A Kari Dahl $'IL \xc3\x98st' F 11
+  entry A Ola Nordmann 'IL Nor' M 12
+  entry B Per Berg 'IL Nor' M 13
+  entry C Anne Lie 'OK Vang' F 14
+  entry C $'Bj\xc3\xb8rn' Moe 'OK Vang' M 15
+  entry C Liv Aas 'AT&amp;T IL' F 16
+  printf '</EntryList>\n'
+} > "$work/entries.xml"
+
+"$cli" entries "$work/entries.xml" "$work/sheet.csv" --race-out "$work/race.txt" 2> "$work/entries.err"
+check "entries exits 0" test $? -eq 0
+check "entries sheet" cmp "$work/sheet.csv" <(printf '%s\r\n' \
+  'Fornavn,Etternavn,Klasse,Klubb,Kjønn,Løype,Startnr,Brikkenr,Starttid,Kid,Inkomst,Sluttid' \
+  'Kari,Dahl,A,IL Øst,F,,,,,11,,' \
+  'Ola,Nordmann,A,IL Nor,M,,,,,12,,' \
+  'Per,Berg,B,IL Nor,M,,,,,13,,' \
+  'Anne,Lie,C,OK Vang,F,,,,,14,,' \
+  'Bjørn,Moe,C,OK Vang,M,,,,,15,,' \
+  'Liv,Aas,C,AT&T IL,F,,,,,16,,')
+check "race name on stderr" grep -q 'Race name: Vinterløpet 3' "$work/entries.err"
+check "race name file" cmp "$work/race.txt" <(printf 'Vinterl\xc3\xb8pet 3\n')
+
+# Vacant runners: A gets 2, B 1, C the default the prompt then shows (1).
+"$cli" assign "$work/sheet.csv" "$work/assigned.csv" --vacant A=2,B=1 --seed 7 --nulltime 09:59:50 --locale nb-NO
+check "assign exits 0" test $? -eq 0
+check "ten rows" test "$(tail -n +2 "$work/assigned.csv" | wc -l)" -eq 10
+check "vacant rows first in class A" test "$(sed -n 2,3p "$work/assigned.csv" | tr -d '\r')" = \
+  "$(printf ',,A,,,,1,,10:00:05,,,\n,,A,,,,2,,10:00:20,,,')"
+check "B block" test "$(sed -n 6p "$work/assigned.csv" | cut -d, -f3,7,9)" = "B,5,10:01:05"
+check "last start" test "$(sed -n 11p "$work/assigned.csv" | cut -d, -f3,7,9)" = "C,10,10:02:20"
+check "runners kept" test "$(grep -c ',1[1-6],,' "$work/assigned.csv")" -eq 6
+
+# The same seed gives the same draw; no vacant runners.
+"$cli" assign "$work/sheet.csv" "$work/draw1.csv" --no-vacant --seed 42 --nulltime 10:00:00
+"$cli" assign "$work/sheet.csv" "$work/draw2.csv" --no-vacant --seed 42 --nulltime 10:00:00
+check "seeded draws repeat" cmp "$work/draw1.csv" "$work/draw2.csv"
+check "six rows without vacant runners" test "$(tail -n +2 "$work/draw1.csv" | wc -l)" -eq 6
+check "numbers and times" test "$(tail -n +2 "$work/draw1.csv" | cut -d, -f7,9 | tr -d '\r' | tr '\n' ' ')" = \
+  "1,10:00:15 2,10:00:30 3,10:00:45 4,10:01:00 5,10:01:15 6,10:01:30 "
+
+# Failures: the message on stderr, exit status 1, nothing written.
+"$cli" assign "$work/sheet.csv" "$work/neg.csv" --vacant A=-1 2> "$work/neg.err"
+check "negative count fails" test $? -eq 1
+check "negative count message" grep -q 'cannot be negative' "$work/neg.err"
+check "nothing written after a failure" test ! -e "$work/neg.csv"
+"$cli" assign "$work/sheet.csv" "$work/bad.csv" --nulltime 25:00 2> "$work/bad.err"
+check "bad nulltime fails" test $? -eq 1
+check "bad nulltime message" grep -q "'25:00' is not a valid time" "$work/bad.err"
+"$cli" entries "$work/entries.xml" "$work/sheet.xls" 2> "$work/xls.err"
+check "workbook output fails" test $? -eq 1
+check "workbook message" grep -q 'workbook files are not supported yet' "$work/xls.err"
+"$cli" entries "$work/missing.xml" "$work/none.csv" 2> "$work/missing.err"
+check "missing entry file fails" test $? -eq 1
+check "missing entry file message" grep -q 'Cannot open' "$work/missing.err"
+"$cli" entries --help | grep -q -- '--race-out'
+check "entries help" test $? -eq 0
+"$cli" assign --help | grep -q -- '--vacant'
+check "assign help" test $? -eq 0
+
+echo "$passes passed, $failures failed"
+test "$failures" -eq 0

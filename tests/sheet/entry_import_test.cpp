@@ -1,0 +1,235 @@
+#include "sheet/entry_import.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sheet/runner_sheet.h"
+#include "text/error.h"
+
+namespace ln40 {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace runner_sheet;
+
+struct FakeWindow : EntryImportWindow {
+  std::string race_name = "Test race";
+  std::vector<bool> indicator;  // every change of the autosave indicator
+  bool throw_on_race_name = false;
+
+  void SetRaceName(const std::string& name) override {
+    if (throw_on_race_name) throw Error("race name refused");
+    race_name = name;
+  }
+  void SetAutosaveIndicatorVisible(bool visible) override { indicator.push_back(visible); }
+};
+
+struct FakeOpenDialog : FileOpenDialog {
+  std::optional<std::string> answer;
+  OpenDialogOptions shown;
+  std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions& options) override {
+    shown = options;
+    return answer;
+  }
+};
+
+// One entry as the club system writes it: the class first, then the person.
+std::string Entry(const std::string& given, const std::string& family, const std::string& klass,
+                  const std::string& club, const std::string& sex, const std::string& id) {
+  return "  <SingleEntry>\n"
+         "    <EntryClass shortName=\"" +
+         klass +
+         "\"/>\n"
+         "    <Person sex=\"" +
+         sex + "\" clubName=\"" + club +
+         "\">\n"
+         "      <PersonName>\n        <Family>" +
+         family + "</Family>\n        <Given>" + given +
+         "</Given>\n"
+         "      </PersonName>\n"
+         "      <Identity value=\"" +
+         id +
+         "\"/>\n"
+         "    </Person>\n"
+         "  </SingleEntry>\n";
+}
+
+std::string EntryFile(const std::string& entries, const std::string& event = "Vinterkarusell 3") {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<EntryList>\n  <Eventname>" + event + "</Eventname>\n" + entries +
+         "</EntryList>\n";
+}
+
+std::vector<std::string> Row(const TGridTable& sheet, int row) {
+  std::vector<std::string> cells;
+  for (int col = 0; col < sheet.ColCount(); ++col) cells.push_back(sheet.Cell(col, row));
+  return cells;
+}
+
+std::vector<std::string> Runner(const std::string& given, const std::string& family, const std::string& klass,
+                                const std::string& club, const std::string& sex, const std::string& id) {
+  std::vector<std::string> cells(kColumnCount);
+  cells[kFirstName] = given;
+  cells[kLastName] = family;
+  cells[kClass] = klass;
+  cells[kClub] = club;
+  cells[kSex] = sex;
+  cells[kId] = id;
+  return cells;
+}
+
+class EntryImport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("entry_import_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    SetUpRunnerSheet(sheet_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const fs::path path = folder_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+  }
+  int Import(const std::string& bytes) { return ImportEntryFile(Write("entries.xml", bytes), sheet_, state_, window_); }
+
+  fs::path folder_;
+  TGridTable sheet_;
+  EntryImportState state_;
+  FakeWindow window_;
+};
+
+TEST_F(EntryImport, ThreeEntriesOnANewSheet) {
+  const int added = Import(EntryFile(Entry("Ola", "Nordmann", "H21", "IL Nor", "M", "1001") +
+                                     Entry("Kari", "S\xC3\xB8rensen", "D21", "\xC3\x98stmarka IL", "F", "1002") +
+                                     Entry("Per", "Hansen", "H50", "OK Vang", "M", "1003")));
+  EXPECT_EQ(added, 3);
+  ASSERT_EQ(sheet_.RowCount(), 4);  // no empty row above the entries
+  EXPECT_EQ(Row(sheet_, 1), Runner("Ola", "Nordmann", "H21", "IL Nor", "M", "1001"));
+  EXPECT_EQ(Row(sheet_, 2), Runner("Kari", "S\xF8rensen", "D21", "\xD8stmarka IL", "F", "1002"));
+  EXPECT_EQ(Row(sheet_, 3), Runner("Per", "Hansen", "H50", "OK Vang", "M", "1003"));
+  EXPECT_EQ(window_.race_name, "Vinterkarusell 3");
+  EXPECT_EQ(window_.indicator, (std::vector<bool>{true, false}));
+}
+
+TEST_F(EntryImport, EntriesFollowTheRunnersAlreadyInTheSheet) {
+  sheet_.SetRowCount(6);
+  for (int row = 1; row <= 5; ++row) sheet_.SetCell(kFirstName, row, "Old" + std::to_string(row));
+  sheet_.SetCell(kStartNumber, 5, "5");
+  Import(EntryFile(Entry("Ola", "Nordmann", "H21", "IL Nor", "M", "1") +
+                   Entry("Kari", "Dahl", "D21", "IL Nor", "F", "2")));
+  ASSERT_EQ(sheet_.RowCount(), 8);
+  for (int row = 1; row <= 5; ++row) EXPECT_EQ(sheet_.Cell(kFirstName, row), "Old" + std::to_string(row));
+  EXPECT_EQ(sheet_.Cell(kStartNumber, 5), "5");
+  EXPECT_EQ(sheet_.Cell(kFirstName, 6), "Ola");
+  EXPECT_EQ(sheet_.Cell(kFirstName, 7), "Kari");
+}
+
+TEST_F(EntryImport, ClassStateLivesAcrossImports) {
+  // EntryClass after Given: the entry gets the class left by the entry before it, and the
+  // first entry of a file the class left by the previous import (empty in the first one).
+  const std::string late_class =
+      "<SingleEntry><Person><Given>A</Given></Person><EntryClass shortName=\"H21\"/></SingleEntry>"
+      "<SingleEntry><Person><Given>B</Given></Person><EntryClass shortName=\"D21\"/></SingleEntry>";
+  Import(EntryFile(late_class));
+  EXPECT_EQ(sheet_.Cell(kClass, 1), "");
+  EXPECT_EQ(sheet_.Cell(kClass, 2), "H21");
+  EXPECT_EQ(state_.current_class, "D21");
+  Import(EntryFile(late_class));
+  EXPECT_EQ(sheet_.Cell(kClass, 3), "D21");
+  EXPECT_EQ(sheet_.Cell(kClass, 4), "H21");
+}
+
+TEST_F(EntryImport, ItemsOnlyCountInTheirExpectedForm) {
+  const struct {
+    const char* name;
+    std::string entries;
+    int rows;
+    std::vector<std::string> last_row;
+  } cases[] = {
+      {"Identity and EntryClass as start and end tags are ignored",
+       "<SingleEntry><EntryClass shortName=\"H21\"></EntryClass><Person><Given>Ola</Given>"
+       "<Identity value=\"7\"></Identity></Person></SingleEntry>",
+       1, Runner("Ola", "", "", "", "", "")},
+      {"an empty-element SingleEntry adds no row",
+       "<SingleEntry><Person><Given>Ola</Given></Person></SingleEntry><SingleEntry/>", 1,
+       Runner("Ola", "", "", "", "", "")},
+      {"Person attributes in any order, also as an empty-element tag",
+       "<SingleEntry><Person clubName=\"IL Nor\" sex=\"F\"/><Given>Kari</Given></SingleEntry>", 1,
+       Runner("Kari", "", "", "IL Nor", "F", "")},
+      {"a later item overwrites an earlier one",
+       "<SingleEntry><Given>Ola</Given><Given>Per</Given><Identity value=\"1\"/><Identity value=\"2\"/></SingleEntry>",
+       1, Runner("Per", "", "", "", "", "2")},
+      {"text after an end tag counts as that element's text again",
+       "<SingleEntry><Given>Ola</Given> Per <Family>Dahl</Family></SingleEntry>", 1,
+       Runner("Per", "Dahl", "", "", "", "")},
+      {"names are compared with their case", "<SingleEntry><given>Ola</given><Given>Per</Given></SingleEntry>", 1,
+       Runner("Per", "", "", "", "", "")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TGridTable sheet;
+    SetUpRunnerSheet(sheet);
+    EntryImportState state;
+    FakeWindow window;
+    ImportEntryFile(Write("case.xml", EntryFile(c.entries)), sheet, state, window);
+    ASSERT_EQ(sheet.RowCount(), 1 + c.rows);
+    EXPECT_EQ(Row(sheet, sheet.RowCount() - 1), c.last_row);
+  }
+}
+
+TEST_F(EntryImport, ItemsBeforeTheFirstEntryDoNotTouchOldRunners) {
+  sheet_.SetCell(kFirstName, 1, "Kari");
+  sheet_.SetCell(kClub, 1, "OK Vang");
+  Import(
+      EntryFile("<Organiser><Person clubName=\"Arrangor IL\" sex=\"M\"><Given>Contact</Given></Person>"
+                "<Identity value=\"99\"/></Organiser>" +
+                Entry("Ola", "Nordmann", "H21", "IL Nor", "M", "1")));
+  EXPECT_EQ(Row(sheet_, 1), Runner("Kari", "", "", "OK Vang", "", ""));
+  EXPECT_EQ(Row(sheet_, 2), Runner("Ola", "Nordmann", "H21", "IL Nor", "M", "1"));
+}
+
+TEST_F(EntryImport, UnreadableFileAddsNothingButRemovesTheEmptyFirstRow) {
+  sheet_.SetRowCount(3);
+  sheet_.SetCell(kFirstName, 2, "Kari");
+  EXPECT_EQ(ImportEntryFile((folder_ / "missing.xml").string(), sheet_, state_, window_), 0);
+  ASSERT_EQ(sheet_.RowCount(), 2);
+  EXPECT_EQ(sheet_.Cell(kFirstName, 1), "Kari");
+  EXPECT_EQ(window_.indicator, (std::vector<bool>{true, false}));
+}
+
+TEST_F(EntryImport, ScanErrorKeepsTheRowsAndIsThrownAfterTheCleanUp) {
+  window_.throw_on_race_name = true;
+  EXPECT_THROW(Import("<EntryList>" + Entry("Ola", "Nordmann", "H21", "IL Nor", "M", "1") +
+                      "<Eventname>Boom</Eventname>" + Entry("Kari", "Dahl", "D21", "IL Nor", "F", "2")),
+               Error);
+  ASSERT_EQ(sheet_.RowCount(), 2);  // the empty first row went, the entry before the error stayed
+  EXPECT_EQ(sheet_.Cell(kFirstName, 1), "Ola");
+  EXPECT_EQ(window_.indicator, (std::vector<bool>{true, false}));
+}
+
+TEST_F(EntryImport, CommandShowsTheOpenDialog) {
+  FakeOpenDialog dialog;
+  RunEntryImportCommand(dialog, sheet_, state_, window_);  // cancelled
+  EXPECT_EQ(dialog.shown.title, "Load data from a klubben online xml file");
+  ASSERT_EQ(dialog.shown.filters.size(), 2u);
+  EXPECT_EQ(dialog.shown.filters[0].name, "Entry file");
+  EXPECT_EQ(dialog.shown.filters[0].pattern, "*.xml");
+  EXPECT_EQ(dialog.shown.filters[1].name, "All");
+  EXPECT_EQ(dialog.shown.default_extension, "xml");
+  EXPECT_TRUE(window_.indicator.empty());
+  EXPECT_EQ(sheet_.RowCount(), 2);
+
+  dialog.answer = Write("chosen.xml", EntryFile(Entry("Ola", "Nordmann", "H21", "IL Nor", "M", "1")));
+  RunEntryImportCommand(dialog, sheet_, state_, window_);
+  EXPECT_EQ(sheet_.Cell(kFirstName, 1), "Ola");
+}
+
+}  // namespace
+}  // namespace ln40
