@@ -61,6 +61,29 @@ class MainWindowController::Settings : public SettingsControls {
   MainWindowController& window_;
 };
 
+// The dialogs and fields the runner-sheet commands (entry import, start assignment) use.
+class MainWindowController::SheetCommandDialogs : public FileOpenDialog,
+                                                  public EntryImportWindow,
+                                                  public StartAssignmentDialogs {
+ public:
+  explicit SheetCommandDialogs(MainWindowView& view) : view_(view) {}
+  std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions& options) override {
+    return view_.ChooseFileToOpen(options);
+  }
+  void SetRaceName(const std::string& name) override { view_.SetFieldText("Edit3", name); }
+  void SetAutosaveIndicatorVisible(bool visible) override { view_.SetAutosaveIndicator(visible); }
+  DialogAnswer AskYesNoCancel(const std::string& text, const std::string& caption) override {
+    return view_.AskYesNoCancel(text, caption);
+  }
+  bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override {
+    return view_.InputQuery(caption, prompt, value);
+  }
+  void ShowMessage(const std::string& text) override { view_.ShowMessage(text); }
+
+ private:
+  MainWindowView& view_;
+};
+
 namespace {
 
 class LinkSender : public ReaderLink {
@@ -214,6 +237,21 @@ void MainWindowController::PortListChosen(int index) {
 }
 
 void MainWindowController::AboutClick() { view_.ShowAbout(); }
+
+void MainWindowController::GetDataFromKlubbenOnlineClick() {
+  Guarded([this] {
+    SheetCommandDialogs dialogs(view_);
+    RunEntryImportCommand(dialogs, station_.Sheet(), entry_import_, dialogs);
+  });
+}
+
+void MainWindowController::AssignStartNumbersClick() {
+  Guarded([this] {
+    SheetCommandDialogs dialogs(view_);
+    SeededDrawSource draw = SeededDrawSource::FromClock();
+    AssignStartNumbersAndTimes(station_.Sheet(), dialogs, draw, view_.FieldText("MaskEditEx1"), previous_class_);
+  });
+}
 
 void MainWindowController::ReadTimesRightClick(int row, int shown_col) {
   Guarded([&] { ReadTimesHeaderRightClick(station_.ReadTimes(), row, shown_col); });

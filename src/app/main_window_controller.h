@@ -63,6 +63,8 @@ class MainWindowController {
   void ComPortsClick();              // "COM ports"
   void PortListChosen(int index);    // ComboBox1
   void AboutClick();
+  void GetDataFromKlubbenOnlineClick();  // SpeedButton6: the entry import
+  void AssignStartNumbersClick();        // SpeedButton13: start numbers and start times
 
   // The grids.
   void ReadTimesRightClick(int row, int shown_col);
@@ -71,6 +73,7 @@ class MainWindowController {
 
   // State other commands share with the window.
   std::string& PreviousClass() { return previous_class_; }
+  EntryImportState& EntryImport() { return entry_import_; }
 
   // The autosave, filled in by the workbook commands; empty until then.
   std::function<void()> autosave;
@@ -79,6 +82,7 @@ class MainWindowController {
   class WindowFields;
   class Dialogs;
   class Settings;
+  class SheetCommandDialogs;
 
   // Runs a command: an error it does not handle goes to the standard error report.
   void Guarded(const std::function<void()>& command);
@@ -95,6 +99,7 @@ class MainWindowController {
   std::unique_ptr<ReaderLink> sender_;
   TTimingStation station_;
   std::string previous_class_;
+  EntryImportState entry_import_;
 };
 
 }  // namespace ln40

@@ -4,8 +4,12 @@
 // timers and dialogs. The Qt window implements it; tests pass a fake.
 #include <string>
 
+#include <optional>
+
 #include "link/com_setup.h"
 #include "link/reader_discovery.h"
+#include "sheet/entry_import.h"
+#include "sheet/start_assignment.h"
 
 namespace ln40 {
 
@@ -53,6 +57,12 @@ class MainWindowView : public LinkControls {
   virtual bool ShowComSetup(ComSetupChoices& choices) = 0;
   virtual void ShowAbout() = 0;
   virtual void OpenUrl(const std::string& url) = 0;
+  // A file open dialog: the chosen file (a file-system name) or nothing when cancelled.
+  virtual std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions&) { return std::nullopt; }
+  // A message box with Yes, No and Cancel.
+  virtual DialogAnswer AskYesNoCancel(const std::string& /*text*/, const std::string& /*caption*/) {
+    return DialogAnswer::Cancel;
+  }
 
   // The tables may have changed: the grids show them anew (rows appended are cheap).
   virtual void TablesChanged() = 0;

@@ -33,6 +33,9 @@ class FakeMainWindow : public MainWindowView {
   int tables_changed = 0;
   bool input_ok = true;
   std::string input_answer;
+  std::optional<std::string> file_to_open;
+  DialogAnswer answer = DialogAnswer::No;
+  std::vector<std::string> questions;
 
   void SelectPage(int index) override { page = index; }
   int CurrentPage() const override { return page; }
@@ -61,6 +64,11 @@ class FakeMainWindow : public MainWindowView {
   bool ShowComSetup(ComSetupChoices&) override { return false; }
   void ShowAbout() override { ++about; }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions&) override { return file_to_open; }
+  DialogAnswer AskYesNoCancel(const std::string& text, const std::string&) override {
+    questions.push_back(text);
+    return answer;
+  }
   void TablesChanged() override { ++tables_changed; }
 
   void ClearPortList() override {

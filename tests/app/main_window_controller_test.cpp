@@ -208,5 +208,33 @@ TEST_F(MainWindowTest, ReaderLinesReachTheTablesThroughTheWindow) {
   close(master);
 }
 
+TEST_F(MainWindowTest, EntryImportAndStartAssignmentFromTheToolbar) {
+  const fs::path entries = folder_ / "entries.xml";
+  std::ofstream(entries) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<EntryList><Eventname>Vinterkarusell</Eventname>"
+                            "<SingleEntry><EntryClass shortName=\"H21\"/><Person><PersonName><Family>Dahl</Family>"
+                            "<Given>Ola</Given></PersonName></Person></SingleEntry>"
+                            "<SingleEntry><EntryClass shortName=\"D21\"/><Person><PersonName><Family>Li</Family>"
+                            "<Given>Kari</Given></PersonName></Person></SingleEntry></EntryList>";
+  view_.file_to_open = entries.string();
+  Window().GetDataFromKlubbenOnlineClick();
+  EXPECT_EQ(view_.fields["Edit3"], "Vinterkarusell");
+  ASSERT_EQ(Window().Sheet().RowCount(), 3);  // the empty first row is gone
+  EXPECT_EQ(Window().Sheet().Cell(0, 1), "Ola");
+
+  view_.fields["MaskEditEx1"] = "10:00:00";
+  view_.answer = DialogAnswer::No;  // no vacant runners
+  Window().AssignStartNumbersClick();
+  EXPECT_EQ(view_.questions, std::vector<std::string>{"Insert vacant runners before each class?"});
+  std::vector<std::string> numbers{Window().Sheet().Cell(6, 1), Window().Sheet().Cell(6, 2)};
+  EXPECT_EQ(numbers, (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(Window().Sheet().Cell(8, 1), "10:00:15");  // the first start 15 s after the nulltime
+  EXPECT_EQ(Window().Sheet().Cell(8, 2), "10:00:30");
+  EXPECT_TRUE(view_.errors.empty());
+
+  view_.file_to_open.reset();  // a cancelled dialog changes nothing
+  Window().GetDataFromKlubbenOnlineClick();
+  EXPECT_EQ(Window().Sheet().RowCount(), 3);
+}
+
 }  // namespace
 }  // namespace ln40
