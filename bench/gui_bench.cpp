@@ -10,15 +10,33 @@
 //   EveryMessagePainted   for reference: Refresh() per message, each message laid out and
 //                         painted before the next; the last 1,000 messages of a 50,000-row
 //                         table are timed.
+//
+// The runner sheet's editing keys and heading clicks through a shown view, on a sheet of
+// 10,000 runners; each includes the model's update and the view's layout and paint.
+//
+//   InsertAndDeleteByKey  INS then DEL in the middle of the sheet; us_per_key. The views
+//                         are told of the one row inserted or removed.
+//   InsertAndDeleteShownAnew  for reference: the same two changes shown by model resets,
+//                         as the views would learn of them without the keys' announcements.
+//   SeriesPasteOverAColumn  Ctrl+V of two copied start numbers over the whole start number
+//                         column: the series written, the rows refreshed; us_per_row.
+//   HeadingClickSort      a left click in the middle of the start number heading: the sheet
+//                         sorted (each click flips the direction), refreshed and painted.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "grid_model.h"
 #include "grid_view.h"
+#include "sheet/runner_sheet.h"
+#include "system_clipboard.h"
+#include "table/grid_keys.h"
 #include "timing/read_times_table.h"
 
 namespace {
@@ -120,5 +138,118 @@ void EveryMessagePainted(benchmark::State& state) {
   SetPerMessage(state, kPaintedMessages);
 }
 BENCHMARK(EveryMessagePainted)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+constexpr int kRunners = 10000;
+
+// A runner sheet with its key handler, model and a view on the screen, as on the
+// "Excel timing" page.
+struct SheetScreen {
+  SheetScreen() : keys(table, ln40::RunnerSheetNavigation(), clipboard), model(table), view(&model) {
+    ln40::SetUpRunnerSheet(table);
+    table.SetRowCount(kRunners + 1);
+    for (int row = 1; row <= kRunners; ++row) {
+      table.SetCell(ln40::runner_sheet::kFirstName, row, "Runner" + std::to_string(row));
+      table.SetCell(ln40::runner_sheet::kLastName, row, "Lie");
+      table.SetCell(ln40::runner_sheet::kClass, row, row % 2 ? "H21" : "D21");
+      table.SetCell(ln40::runner_sheet::kStartNumber, row, std::to_string((row * 7919) % kRunners + 1));
+    }
+    model.Reset();
+    view.SetKeyHandler(&keys);
+    view.resize(700, 400);
+    view.show();
+    QApplication::processEvents();
+  }
+  TGridTable table;
+  ln40::gui::SystemTextClipboard clipboard;
+  ln40::GridKeyHandler keys;
+  GridTableModel model;
+  GridView view;
+};
+
+ln40::GridKeyEvent Key(ln40::GridKey key, bool ctrl = false) {
+  ln40::GridKeyEvent event;
+  event.key = key;
+  event.ctrl = ctrl;
+  return event;
+}
+
+void InsertAndDeleteByKey(benchmark::State& state) {
+  App();
+  SheetScreen screen;
+  const QModelIndex middle = screen.model.index(kRunners / 2, ln40::runner_sheet::kClub);
+  screen.view.setCurrentIndex(middle);
+  screen.view.scrollTo(middle);
+  QApplication::processEvents();
+  for (auto _ : state) {
+    screen.view.RunKey(Key(ln40::GridKey::Insert));
+    QApplication::processEvents();
+    screen.view.RunKey(Key(ln40::GridKey::Delete));
+    QApplication::processEvents();
+  }
+  state.counters["us_per_key"] = benchmark::Counter(static_cast<double>(state.iterations()) * 2 * 1e-6,
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(InsertAndDeleteByKey)->Unit(benchmark::kMicrosecond);
+
+void InsertAndDeleteShownAnew(benchmark::State& state) {
+  App();
+  SheetScreen screen;
+  const int row = kRunners / 2 + 1;
+  const QModelIndex middle = screen.model.index(kRunners / 2, ln40::runner_sheet::kClub);
+  screen.view.setCurrentIndex(middle);
+  screen.view.scrollTo(middle);
+  QApplication::processEvents();
+  for (auto _ : state) {
+    screen.table.InsertRow(row);
+    screen.model.Reset();
+    QApplication::processEvents();
+    screen.table.DeleteRow(row);
+    screen.model.Reset();
+    QApplication::processEvents();
+  }
+  state.counters["us_per_key"] = benchmark::Counter(static_cast<double>(state.iterations()) * 2 * 1e-6,
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(InsertAndDeleteShownAnew)->Unit(benchmark::kMicrosecond);
+
+void SeriesPasteOverAColumn(benchmark::State& state) {
+  App();
+  SheetScreen screen;
+  const int col = ln40::runner_sheet::kStartNumber;
+  for (auto _ : state) {
+    state.PauseTiming();
+    screen.clipboard.SetText("101\r\n102\r\n");
+    screen.view.setCurrentIndex(screen.model.index(0, col));
+    screen.view.selectionModel()->select(
+        QItemSelection(screen.model.index(0, col), screen.model.index(kRunners - 1, col)),
+        QItemSelectionModel::ClearAndSelect);
+    QApplication::processEvents();
+    state.ResumeTiming();
+    screen.view.RunKey(Key(ln40::GridKey::V, true));
+    QApplication::processEvents();
+  }
+  if (screen.table.Cell(col, kRunners) != std::to_string(100 + kRunners)) state.SkipWithError("no series");
+  state.counters["us_per_row"] = benchmark::Counter(static_cast<double>(state.iterations()) * kRunners * 1e-6,
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(SeriesPasteOverAColumn)->Unit(benchmark::kMillisecond);
+
+void HeadingClickSort(benchmark::State& state) {
+  App();
+  SheetScreen screen;
+  QHeaderView* header = screen.view.horizontalHeader();
+  const int col = ln40::runner_sheet::kStartNumber;
+  const QPointF at(header->sectionViewportPosition(col) + header->sectionSize(col) / 2, header->height() / 2);
+  const QPointF global = header->viewport()->mapToGlobal(at);
+  for (auto _ : state) {
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(header->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(header->viewport(), &release);
+    QApplication::processEvents();
+  }
+  if (screen.table.SortColumn() != col) state.SkipWithError("no sort");
+}
+BENCHMARK(HeadingClickSort)->Unit(benchmark::kMillisecond);
 
 }  // namespace

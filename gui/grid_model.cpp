@@ -15,11 +15,13 @@ GridTableModel::GridTableModel(TGridTable& table, QObject* parent)
       headings_(Headings()),
       pending_refresh_(new QTimer(this)) {
   pending_refresh_->setSingleShot(true);
-  connect(pending_refresh_, &QTimer::timeout, this, &GridTableModel::Refresh);
+  connect(pending_refresh_, &QTimer::timeout, this, [this] {
+    if (!hold_) Refresh();
+  });
 }
 
 void GridTableModel::RequestRefresh() {
-  if (pending_refresh_->isActive()) return;
+  if (hold_ || pending_refresh_->isActive()) return;
   const qint64 since = last_refresh_.isValid() ? last_refresh_.elapsed() : refresh_interval_ms_;
   if (since >= refresh_interval_ms_) {
     Refresh();
@@ -42,6 +44,7 @@ QStringList GridTableModel::Headings() const {
 }
 
 void GridTableModel::Reset() {
+  hold_ = false;
   pending_refresh_->stop();
   last_refresh_.start();
   beginResetModel();
@@ -52,7 +55,34 @@ void GridTableModel::Reset() {
   emit refreshed();
 }
 
+void GridTableModel::RowsInsertedInTable(int table_row, int count) {
+  const int first = ModelRow(table_row);
+  if (count <= 0 || first < 0 || first > rows_ || table_.ColCount() != cols_ ||
+      table_.RowCount() - 1 != rows_ + count) {
+    Refresh();
+    return;
+  }
+  beginInsertRows(QModelIndex(), first, first + count - 1);
+  rows_ += count;
+  endInsertRows();
+}
+
+void GridTableModel::RowsRemovedFromTable(int table_row, int count) {
+  const int first = ModelRow(table_row);
+  if (count <= 0 || first < 0 || first + count > rows_ || table_.ColCount() != cols_ ||
+      table_.RowCount() - 1 != rows_ - count) {
+    Refresh();
+    return;
+  }
+  // The rows are gone from the table already; until endRemoveRows() the views may still
+  // ask for the old last rows, which read as empty cells.
+  beginRemoveRows(QModelIndex(), first, first + count - 1);
+  rows_ -= count;
+  endRemoveRows();
+}
+
 void GridTableModel::Refresh() {
+  hold_ = false;
   const int rows = table_.RowCount() - 1;
   const int cols = table_.ColCount();
   if (cols != cols_ || rows < rows_) {

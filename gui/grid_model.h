@@ -39,6 +39,19 @@ class GridTableModel : public QAbstractTableModel {
   // Shows the table anew whatever changed; for commands that rebuild a table in place.
   void Reset();
 
+  // The views learn of rows that a command has just inserted into or removed from the
+  // table at body row `table_row`, so they keep their selection and scroll position (a
+  // Refresh() would show an insertion as rows appended at the end and a removal as a
+  // reset). When the table does not differ from what the views know by exactly those
+  // rows, this is a Refresh().
+  void RowsInsertedInTable(int table_row, int count);
+  void RowsRemovedFromTable(int table_row, int count);
+
+  // While held, RequestRefresh() and a due refresh wait: a command that changes the table
+  // and then tells the views itself (above) must not have its rows shown as appended
+  // first. Holding ends with the next Refresh() or Reset(), or HoldRefreshes(false).
+  void HoldRefreshes(bool hold) { hold_ = hold; }
+
   // Refresh() at most once per refresh interval: a request after a quiet spell refreshes
   // at once; requests within the interval after a refresh are served together at its end.
   void RequestRefresh();
@@ -70,6 +83,7 @@ class GridTableModel : public QAbstractTableModel {
   QColor first_band_;
   QColor second_band_;
   int refresh_interval_ms_ = 40;
+  bool hold_ = false;
   QElapsedTimer last_refresh_;
   QTimer* pending_refresh_;
 };

@@ -1,10 +1,59 @@
 #include "grid_view.h"
 
+#include <QDebug>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+#include <exception>
 #include <functional>
 #include <string_view>
+#include <utility>
+
+#include "table/heading_sort.h"
 
 namespace ln40::gui {
+
+namespace {
+
+GridKeyEvent GridKeyEventOf(const QKeyEvent& event, bool editing) {
+  GridKeyEvent key;
+  switch (event.key()) {
+    case Qt::Key_Insert:
+      key.key = GridKey::Insert;
+      break;
+    case Qt::Key_Delete:
+      key.key = GridKey::Delete;
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      key.key = GridKey::Enter;
+      break;
+    case Qt::Key_C:
+      key.key = GridKey::C;
+      break;
+    case Qt::Key_V:
+      key.key = GridKey::V;
+      break;
+    case Qt::Key_X:
+      key.key = GridKey::X;
+      break;
+    default:
+      break;
+  }
+  const Qt::KeyboardModifiers modifiers = event.modifiers();
+  key.ctrl = modifiers.testFlag(Qt::ControlModifier);
+  key.shift = modifiers.testFlag(Qt::ShiftModifier);
+  key.alt = modifiers.testFlag(Qt::AltModifier);
+  key.editing = editing;
+  return key;
+}
+
+bool IsClipboardKey(const QKeyEvent& event) {
+  return event.matches(QKeySequence::Copy) || event.matches(QKeySequence::Cut) || event.matches(QKeySequence::Paste);
+}
+
+}  // namespace
 
 GridDelegate::GridDelegate(QObject* parent) : QStyledItemDelegate(parent) {
   connect(this, &QAbstractItemDelegate::closeEditor, this, [this] {
@@ -16,7 +65,27 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
                                     const QModelIndex& index) const {
   row_ = index.row();
   col_ = index.column();
+  ended_by_enter_ = false;
   return QStyledItemDelegate::createEditor(parent, option, index);
+}
+
+bool GridDelegate::eventFilter(QObject* object, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      // The base commits and closes the editor on the next turn of the event loop.
+      ended_by_enter_ = true;
+      enter_modifiers_ = key->modifiers();
+    }
+  }
+  return QStyledItemDelegate::eventFilter(object, event);
+}
+
+bool GridDelegate::TakeEndedByEnter(Qt::KeyboardModifiers& modifiers) {
+  const bool ended = ended_by_enter_;
+  ended_by_enter_ = false;
+  modifiers = enter_modifiers_;
+  return ended;
 }
 
 void GridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
@@ -49,6 +118,13 @@ GridView::GridView(GridTableModel* model, QWidget* parent)
   header->setSectionResizeMode(QHeaderView::Interactive);
   header->setHighlightSections(false);
   header->setMinimumSectionSize(0);
+  // A heading click sorts (HeadingReleased), it does not select the column; the sort mark
+  // shows the table's sort state from the start. Qt's own sorting stays off (switching it
+  // off hides the mark, so the mark comes after).
+  setSortingEnabled(false);
+  header->setSectionsClickable(false);
+  header->setSortIndicatorShown(true);
+  header->viewport()->installEventFilter(this);
 
   connect(model_, &QAbstractItemModel::modelReset, this, [this] {
     pending_layout_ = PendingLayout::kFull;
@@ -56,10 +132,10 @@ GridView::GridView(GridTableModel* model, QWidget* parent)
   });
   connect(model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
     if (pending_layout_ == PendingLayout::kNone) {
-      pending_layout_ = PendingLayout::kAppended;
-      appended_from_ = first;
-    } else if (pending_layout_ == PendingLayout::kAppended) {
-      appended_from_ = std::min(appended_from_, first);
+      pending_layout_ = PendingLayout::kInserted;
+      inserted_from_ = first;
+    } else if (pending_layout_ == PendingLayout::kInserted) {
+      inserted_from_ = std::min(inserted_from_, first);
     }
     AddSpans(first, last);
   });
@@ -74,19 +150,20 @@ GridView::GridView(GridTableModel* model, QWidget* parent)
     model_->Table().SetRow(GridTableModel::TableRow(current.row()));
   });
   ApplyAll();
+  ShowSortIndicator();
 }
 
 void GridView::doItemsLayout() {
-  if (pending_layout_ != PendingLayout::kAppended) {
+  if (pending_layout_ != PendingLayout::kInserted) {
     pending_layout_ = PendingLayout::kNone;
     QTableView::doItemsLayout();
     return;
   }
-  // Rows appended at the end move nothing that is shown: the scroll bar learns the new
-  // length, and only the new rows that fall into the viewport are painted.
+  // Rows inserted move only the rows below them: the scroll bar learns the new length, and
+  // the viewport is painted from the first new row down (all of it when that row lies above).
   pending_layout_ = PendingLayout::kNone;
   updateGeometries();
-  const int first_y = rowViewportPosition(appended_from_);
+  const int first_y = std::max(0, rowViewportPosition(inserted_from_));
   if (first_y >= 0 && first_y < viewport()->height()) {
     viewport()->update(0, first_y, viewport()->width(), viewport()->height() - first_y);
   }
@@ -167,6 +244,7 @@ void GridView::CheckSpansAndColumns() {
     }
   }
   ApplyHiddenColumns();
+  ShowSortIndicator();
 }
 
 void GridView::ApplyHiddenColumns() {
@@ -180,6 +258,221 @@ void GridView::ApplyHiddenColumns() {
     if (!hidden) setColumnWidth(col, table.ColumnWidth(col));
   }
   applying_ = was_applying;
+}
+
+// --- Keys, heading clicks and the selection --------------------------------------------
+
+void GridView::Run(const std::function<void()>& command) {
+  if (run_) {
+    run_(command);
+    return;
+  }
+  try {
+    command();
+  } catch (const std::exception& error) {
+    qWarning("%s", error.what());
+  }
+}
+
+void GridView::SyncModel() {
+  const TGridTable& table = model_->Table();
+  if (model_->rowCount() != table.RowCount() - 1 || model_->columnCount() != table.ColCount()) model_->Refresh();
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+  // While a cell is edited the editor has the keys; those it leaves (INS, Enter) reach the
+  // view and go on to Qt's handling, and an Enter moves on once the edit is committed.
+  if (keys_ && state() != EditingState) {
+    const GridKeyEvent key = GridKeyEventOf(*event, false);
+    if (key.key != GridKey::Other && RunKey(key)) {
+      event->accept();
+      return;
+    }
+    if (!keys_->Navigation().allowClipboardShortCuts && IsClipboardKey(*event)) {
+      event->accept();
+      return;
+    }
+  }
+  QTableView::keyPressEvent(event);
+}
+
+void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  Qt::KeyboardModifiers modifiers;
+  const bool by_enter = delegate_->TakeEndedByEnter(modifiers);
+  // Without Tab navigation Tab ends the edit and stays on the cell.
+  if (!tabKeyNavigation() &&
+      (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem)) {
+    hint = QAbstractItemDelegate::NoHint;
+  }
+  QTableView::closeEditor(editor, hint);
+  if (by_enter && keys_) {
+    GridKeyEvent enter;
+    enter.key = GridKey::Enter;
+    enter.ctrl = modifiers.testFlag(Qt::ControlModifier);
+    enter.shift = modifiers.testFlag(Qt::ShiftModifier);
+    enter.alt = modifiers.testFlag(Qt::AltModifier);
+    enter.editing = true;
+    RunKey(enter);
+  }
+}
+
+bool GridView::RunKey(const GridKeyEvent& event) {
+  if (!keys_) return false;
+  const GridKeyAction action = GridKeyActionFor(event, keys_->Navigation());
+  if (action == GridKeyAction::None) return false;
+  TGridTable& table = model_->Table();
+  SyncModel();
+  const GridSelection before = Selection();
+  GridSelection selection = before;
+  const int rows_before = table.RowCount();
+  const int row_before = table.Row();
+  bool handled = false;
+  // The table changes under the model; the views are told once, below, with the rows
+  // where they changed.
+  model_->HoldRefreshes(true);
+  Run([&] { handled = keys_->HandleKey(event, selection); });
+  // Telling the views moves their current cell off removed rows, which the view writes
+  // back into the table; the key's current cell is the one that counts.
+  const CellRef current{table.Col(), table.Row()};
+  if (action == GridKeyAction::InsertRow && table.RowCount() == rows_before + 1) {
+    model_->RowsInsertedInTable(table.Row(), 1);
+  } else if (action == GridKeyAction::DeleteRow && table.RowCount() == rows_before - 1) {
+    model_->RowsRemovedFromTable(row_before, 1);
+  }
+  if (action != GridKeyAction::Copy) model_->Refresh();
+  model_->HoldRefreshes(false);
+  table.SetCol(current.col);
+  table.SetRow(current.row);
+  if (!handled) return false;
+  if (action == GridKeyAction::Copy || action == GridKeyAction::Cut || action == GridKeyAction::Paste) {
+    // The selection stays as it was; a paste that widened the table reset the views.
+    const QModelIndex current = currentIndex();
+    if (Selection() != before || !current.isValid() || current.column() != table.Col() ||
+        GridTableModel::TableRow(current.row()) != table.Row()) {
+      ShowSelection(before);
+    }
+  } else {
+    ShowSelection(selection);
+  }
+  return true;
+}
+
+GridSelection GridView::Selection() const {
+  const TGridTable& table = model_->Table();
+  const QItemSelection ranges = selectionModel()->selection();
+  if (ranges.isEmpty()) {
+    const QModelIndex current = currentIndex();
+    if (current.isValid()) return GridSelection::AtCell(current.column(), GridTableModel::TableRow(current.row()));
+    return GridSelection::AtCell(table.Col(), table.Row()).ClampedTo(table);
+  }
+  int left = ranges.front().left();
+  int top = ranges.front().top();
+  int right = ranges.front().right();
+  int bottom = ranges.front().bottom();
+  for (const QItemSelectionRange& range : ranges) {
+    left = std::min(left, range.left());
+    top = std::min(top, range.top());
+    right = std::max(right, range.right());
+    bottom = std::max(bottom, range.bottom());
+  }
+  return GridSelection::Cells(left, GridTableModel::TableRow(top), right, GridTableModel::TableRow(bottom))
+      .ClampedTo(table);
+}
+
+void GridView::ShowSelection(const GridSelection& selection) {
+  const TGridTable& table = model_->Table();
+  const QModelIndex current = model_->index(GridTableModel::ModelRow(table.Row()), table.Col());
+  if (!current.isValid()) return;
+  // Through the view, so that a shift-click or shift-arrow extends from here.
+  setCurrentIndex(current);
+  const GridSelection s = selection.ClampedTo(table);
+  if (s.CellCount() > 1) {
+    const QItemSelection range(model_->index(GridTableModel::ModelRow(s.top), s.left),
+                               model_->index(GridTableModel::ModelRow(s.bottom), s.right));
+    selectionModel()->select(range, QItemSelectionModel::ClearAndSelect);
+  }
+  scrollTo(current);
+}
+
+void GridView::ShowCell(const CellRef& cell) {
+  FinishEditing();
+  SyncModel();
+  if (cell.row < 1) {
+    const int row = std::max(0, rowAt(0));
+    if (model_->rowCount() > 0) scrollTo(model_->index(row, cell.col));
+    return;
+  }
+  const QModelIndex index = model_->index(GridTableModel::ModelRow(cell.row), cell.col);
+  if (!index.isValid()) return;
+  setCurrentIndex(index);
+  selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+  scrollTo(index);
+}
+
+void GridView::FinishEditing() {
+  if (state() != EditingState) return;
+  QWidget* editor = indexWidget(currentIndex());
+  if (!editor) return;
+  // Through the delegate's signals, so that the end of the edit is reported as ever.
+  emit delegate_->commitData(editor);
+  emit delegate_->closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void GridView::DiscardEditing() {
+  if (state() != EditingState) return;
+  if (QWidget* editor = indexWidget(currentIndex())) {
+    QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+  }
+}
+
+bool GridView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == horizontalHeader()->viewport() &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton) {
+      const int x = mouse->position().toPoint().x();
+      if (event->type() == QEvent::MouseButtonPress) {
+        HeadingPressed(x);
+      } else {
+        HeadingReleased(x);
+      }
+    }
+  }
+  // The header goes on with the event: a press near a border starts a column resize.
+  return QTableView::eventFilter(watched, event);
+}
+
+void GridView::HeadingPressed(int x) { heading_press_ = horizontalHeader()->logicalIndexAt(x); }
+
+void GridView::HeadingReleased(int x) {
+  const int pressed = std::exchange(heading_press_, -1);
+  QHeaderView* header = horizontalHeader();
+  const int released = header->logicalIndexAt(x);
+  if (released < 0) return;
+  HeadingClick click;
+  click.press = CellRef{pressed, 0};
+  click.release = CellRef{released, 0};
+  click.releaseX = x;
+  click.cellLeft = header->sectionViewportPosition(released);
+  click.cellRight = click.cellLeft + header->sectionSize(released);
+  TGridTable& table = model_->Table();
+  if (!IsSortingHeadingClick(table, click)) return;
+  // Rows move under an open editor: its text goes to its cell first.
+  FinishEditing();
+  bool sorted = false;
+  Run([&] { sorted = HandleHeadingClick(table, click); });
+  if (sorted) model_->Refresh();
+  ShowSortIndicator();
+}
+
+void GridView::ShowSortIndicator() {
+  const TGridTable& table = model_->Table();
+  const Qt::SortOrder order =
+      table.SortDirectionNow() == SortDirection::Ascending ? Qt::AscendingOrder : Qt::DescendingOrder;
+  QHeaderView* header = horizontalHeader();
+  if (header->sortIndicatorSection() != table.SortColumn() || header->sortIndicatorOrder() != order) {
+    header->setSortIndicator(table.SortColumn(), order);
+  }
 }
 
 }  // namespace ln40::gui

@@ -5,14 +5,23 @@
 // cell is kept as the table's current cell. No row header, a bold column header, rows of
 // one fixed height.
 //
+// The view hands the keys of the table's editing logic (INS, DEL, Enter and the clipboard
+// keys) to a GridKeyHandler, and a left click on a heading to HandleHeadingClick; the
+// heading of the table's sort column shows the sort direction. Qt never sorts by itself.
+// While a cell is edited its keys belong to the cell editor; an edit ended with Enter then
+// moves on as Enter does outside the editor.
+//
 // Painting the visible cells is what a refresh costs, so the view paints only what changed:
 // rows appended below the visible ones cost a scroll bar update, and a refresh that reports
 // every row changed repaints only when the visible cells' texts differ from the last look.
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <functional>
 #include <vector>
 
 #include "grid_model.h"
+#include "table/grid_keys.h"
+#include "table/grid_selection.h"
 
 namespace ln40::gui {
 
@@ -28,14 +37,27 @@ class GridDelegate : public QStyledItemDelegate {
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   void setEditorData(QWidget* editor, const QModelIndex& index) const override;
 
+  // Whether the edit that is ending was ended with Enter, and the modifiers held then;
+  // asking forgets it.
+  bool TakeEndedByEnter(Qt::KeyboardModifiers& modifiers);
+
  signals:
   // Model row and column of the cell whose editing ended.
   void editingEnded(int row, int col);
 
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override;
+
  private:
   mutable int row_ = -1;
   mutable int col_ = -1;
+  mutable bool ended_by_enter_ = false;
+  Qt::KeyboardModifiers enter_modifiers_;
 };
+
+// Runs a command that a view starts from a key or a click; what the command throws must
+// not reach Qt's event loop. The window passes its standard error report.
+using CommandRunner = std::function<void(const std::function<void()>&)>;
 
 class GridView : public QTableView {
   Q_OBJECT
@@ -46,13 +68,50 @@ class GridView : public QTableView {
   GridTableModel* Model() const { return model_; }
   GridDelegate* Delegate() const { return delegate_; }
 
+  // The table's editing keys go to `handler` (none: Qt's keys alone); it must outlive the
+  // view or be taken back with nullptr. Clipboard keys that the handler's navigation does
+  // not allow do nothing here.
+  void SetKeyHandler(GridKeyHandler* handler) { keys_ = handler; }
+  void SetCommandRunner(CommandRunner run) { run_ = std::move(run); }
+
+  // One key of the editing logic as if typed while no cell is edited (the shortcut menu's
+  // commands); false when the handler does not take it.
+  bool RunKey(const GridKeyEvent& event);
+
+  // The selected rectangle in table coordinates (the current cell when nothing is selected).
+  GridSelection Selection() const;
+  // Makes the table's current cell the view's current cell, selects `selection` around it
+  // and scrolls the current cell into view.
+  void ShowSelection(const GridSelection& selection);
+  // `cell` becomes the view's current cell, alone selected and scrolled into view; a cell
+  // of the header row only scrolls its column into view.
+  void ShowCell(const CellRef& cell);
+
+  // Commits and closes an open cell editor, as leaving the cell does.
+  void FinishEditing();
+  // Closes an open cell editor and drops its text, reporting nothing: for a view whose
+  // table is about to go.
+  void DiscardEditing();
+
   void doItemsLayout() override;
 
  protected:
   void dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
                    const QList<int>& roles = QList<int>()) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // A left press and release on the header viewport at x.
+  void HeadingPressed(int x);
+  void HeadingReleased(int x);
+  // The header's sort mark from the table's sort state.
+  void ShowSortIndicator();
+  // Brings the model up to the table's shape before a command reads the view's selection.
+  void SyncModel();
+  void Run(const std::function<void()>& command);
+
   // After a reset: spans, hidden columns and widths from scratch.
   void ApplyAll();
   // Spans whose top-left cell lies in model rows first..last.
@@ -63,17 +122,20 @@ class GridView : public QTableView {
   // A hash of the visible cells' texts and of which cells are visible.
   size_t VisibleFingerprint() const;
 
-  // What the next layout has to do: nothing new, rows appended from `appended_from_` on,
-  // or everything.
-  enum class PendingLayout { kNone, kAppended, kFull };
+  // What the next layout has to do: nothing new, rows inserted from `inserted_from_` on
+  // (appended, or inserted by a key), or everything.
+  enum class PendingLayout { kNone, kInserted, kFull };
   PendingLayout pending_layout_ = PendingLayout::kFull;
-  int appended_from_ = 0;
+  int inserted_from_ = 0;
   size_t looked_at_ = 0;  // VisibleFingerprint() at the last look
 
   GridTableModel* model_;
   GridDelegate* delegate_;
   std::vector<MergeSpan> spans_;  // as set on the view, in table coordinates
   bool applying_ = false;
+  GridKeyHandler* keys_ = nullptr;
+  CommandRunner run_;
+  int heading_press_ = -1;  // column under a left press on the header, -1 outside
 };
 
 }  // namespace ln40::gui

@@ -26,11 +26,14 @@
 
 #include "about_box.h"
 #include "com_setup_dialog.h"
+#include "find_dialog.h"
 #include "grid_model.h"
 #include "grid_view.h"
 #include "help_text.h"
 #include "icons.h"
 #include "qt_text.h"
+#include "system_clipboard.h"
+#include "text/date_time.h"
 #include "text/error.h"
 
 namespace ln40::gui {
@@ -111,11 +114,43 @@ MainWindow::MainWindow(WindowSetup setup, QWidget* parent)
   layout->addWidget(BuildStatusArea());
 
   about_ = new AboutBox([this](const std::string& url) { Run([this, url] { OpenUrl(url); }); }, this);
+  find_dialog_ = new FindTextDialog(find_state_, [this](const std::function<void()>& command) { Run(command); }, this);
 }
 
 MainWindow::~MainWindow() {
+  // The views outlive the key handlers and the tables (they are children, destroyed after
+  // the members): an open cell editor would write into a table that is gone.
+  for (GridView* view : {sheet_view_, read_times_view_}) {
+    view->DiscardEditing();
+    view->SetKeyHandler(nullptr);
+  }
   // The controller's destruction closes the link and switches Timer1 off through the view.
   controller_.reset();
+}
+
+void MainWindow::SearchForData() {
+  find_dialog_->OpenOn(CurrentPage() == page::kExcelTiming ? sheet_view_ : read_times_view_);
+}
+
+void MainWindow::BindKeys() {
+  clipboard_ = std::make_unique<SystemTextClipboard>();
+  const CommandRunner run = [this](const std::function<void()>& command) { Run(command); };
+
+  sheet_keys_ = std::make_unique<GridKeyHandler>(controller_->Sheet(), RunnerSheetNavigation(), *clipboard_);
+  // A row inserted with INS gets the previous class.
+  sheet_keys_->SetInsertedRowNotice([this](int row) { controller_->SheetRowInsertedByKey(row); });
+  PasteOptions paste;
+  paste.floatDecimals = 2;  // the sheet's float format, "%.2f"
+  paste.defaultYear = DecodeDate(setup_.clock->Now()).year;
+  sheet_keys_->SetPasteOptions(paste);
+  sheet_view_->SetKeyHandler(sheet_keys_.get());
+  sheet_view_->SetCommandRunner(run);
+  sheet_view_->setTabKeyNavigation(true);
+
+  read_times_keys_ = std::make_unique<GridKeyHandler>(controller_->ReadTimes(), ReadTimesNavigation(), *clipboard_);
+  read_times_view_->SetKeyHandler(read_times_keys_.get());
+  read_times_view_->SetCommandRunner(run);
+  read_times_view_->setTabKeyNavigation(false);
 }
 
 void MainWindow::Run(const std::function<void()>& command) {
@@ -180,7 +215,7 @@ QWidget* MainWindow::BuildToolbar() {
   AddToolButton(row, "SpeedButton14", "Print result list", "result-list", later);
   AddToolButton(row, "SpeedButton17", "Open excel file", "open-excel", later);
   AddToolButton(row, "SpeedButton6", "Get data from klubben online", "klubben", later);
-  AddToolButton(row, "SpeedButton7", "Search for data", "search-data", later);
+  AddToolButton(row, "SpeedButton7", "Search for data", "search-data", [this] { SearchForData(); });
   AddToolButton(row, "SpeedButton13", "Assign startnumbers and starttime", "assign", later);
 
   port_list_ = new QComboBox(bar);
@@ -250,6 +285,7 @@ QWidget* MainWindow::BuildPages() {
     });
   });
   BuildSheetMenu();
+  BindKeys();
 
   help_ = new QTextEdit(this);
   help_->setObjectName(QStringLiteral("RichEdit1"));
@@ -273,32 +309,52 @@ QWidget* MainWindow::BuildPages() {
 void MainWindow::BuildSheetMenu() {
   auto* menu = new QMenu(sheet_view_);
   menu->setObjectName(QStringLiteral("PopupMenu1"));
-  // The standard edit commands act on the focused edit field: the sheet's cell editor.
+  // The standard edit commands act on the focused edit field, the sheet's cell editor;
+  // with no cell being edited they act on the sheet as their keys do.
+  const auto grid_key = [this](GridKey key) {
+    return [this, key] {
+      GridKeyEvent event;
+      event.key = key;
+      event.ctrl = true;
+      sheet_view_->RunKey(event);
+    };
+  };
   struct EditCommand {
+    const char* name;
     const char* text;
     QKeySequence::StandardKey key;
     const char* hint;
-    std::function<void(QLineEdit&)> command;
+    std::function<void(QLineEdit&)> on_editor;
+    std::function<void()> on_sheet;
   };
   const EditCommand commands[] = {
-      {"&Copy", QKeySequence::Copy, "Copy|Copies the selection and puts it on the Clipboard",
-       [](QLineEdit& editor) { editor.copy(); }},
-      {"Cu&t", QKeySequence::Cut, "Cut|Cuts the selection and puts it on the Clipboard",
-       [](QLineEdit& editor) { editor.cut(); }},
-      {"&Paste", QKeySequence::Paste, "Paste|Inserts Clipboard contents", [](QLineEdit& editor) { editor.paste(); }},
-      {"Select &All", QKeySequence::SelectAll, "Select All|Selects the entire document",
-       [](QLineEdit& editor) { editor.selectAll(); }},
-      {"&Undo", QKeySequence::Undo, "Undo|Reverts the last action", [](QLineEdit& editor) { editor.undo(); }},
+      {"Copy1", "&Copy", QKeySequence::Copy, "Copy|Copies the selection and puts it on the Clipboard",
+       [](QLineEdit& editor) { editor.copy(); }, grid_key(GridKey::C)},
+      {"Cut1", "Cu&t", QKeySequence::Cut, "Cut|Cuts the selection and puts it on the Clipboard",
+       [](QLineEdit& editor) { editor.cut(); }, grid_key(GridKey::X)},
+      {"Paste1", "&Paste", QKeySequence::Paste, "Paste|Inserts Clipboard contents",
+       [](QLineEdit& editor) { editor.paste(); }, grid_key(GridKey::V)},
+      {"SelectAll1", "Select &All", QKeySequence::SelectAll, "Select All|Selects the entire document",
+       [](QLineEdit& editor) { editor.selectAll(); }, [this] { sheet_view_->selectAll(); }},
+      {"Undo1", "&Undo", QKeySequence::Undo, "Undo|Reverts the last action", [](QLineEdit& editor) { editor.undo(); },
+       [] {}},
   };
   for (const EditCommand& command : commands) {
     QAction* action = menu->addAction(QString::fromLatin1(command.text));
+    action->setObjectName(QString::fromLatin1(command.name));
     action->setShortcut(command.key);
     const QString hint = QString::fromLatin1(command.hint);
     action->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
     action->setStatusTip(hint.section(QLatin1Char('|'), 1));
-    connect(action, &QAction::triggered, this, [run = command.command] {
-      if (auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget())) run(*editor);
-    });
+    connect(action, &QAction::triggered, this,
+            [this, on_editor = command.on_editor, on_sheet = command.on_sheet] {
+              auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+              if (editor && sheet_view_->isAncestorOf(editor)) {
+                on_editor(*editor);
+              } else {
+                Run(on_sheet);
+              }
+            });
   }
   // Kept for the column commands; never shown.
   for (const char* text : {"Hide column", "Unhide all columns"}) {
@@ -509,6 +565,9 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // Text being typed into a cell belongs to the table that the close sequence saves.
+  sheet_view_->FinishEditing();
+  read_times_view_->FinishEditing();
   bool may_close = false;
   Run([&] { may_close = controller_->CloseRequested(); });
   if (may_close) {

@@ -14,6 +14,8 @@
 #include "app/main_window_controller.h"
 #include "app/main_window_view.h"
 #include "qt_event_thread.h"
+#include "table/find_dialog.h"
+#include "table/grid_keys.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,6 +30,7 @@ class QBoxLayout;
 namespace ln40::gui {
 
 class AboutBox;
+class FindTextDialog;
 class GridTableModel;
 class GridView;
 
@@ -54,6 +57,12 @@ class MainWindow : public QWidget, public MainWindowView {
   GridTableModel* ReadTimesModel() const { return read_times_model_; }
   GridTableModel* SheetModel() const { return sheet_model_; }
   AboutBox* About() const { return about_; }
+  FindTextDialog* FindDialog() const { return find_dialog_; }
+  FindDialogState& FindState() { return find_state_; }
+
+  // "Search for data": the find dialog on the runner sheet when the "Excel timing" page is
+  // shown, else on the read-times table.
+  void SearchForData();
 
   // MainWindowView
   void SelectPage(int index) override;
@@ -100,6 +109,8 @@ class MainWindow : public QWidget, public MainWindowView {
   QWidget* BuildOptionsPanel();
   QWidget* BuildStatusArea();
   void BuildSheetMenu();
+  // The editing keys of both tables and the clipboard they share.
+  void BindKeys();
   QToolButton* AddToolButton(QBoxLayout* layout, const char* name, const char* hint, const char* icon,
                              std::function<void()> command);
 
@@ -130,6 +141,13 @@ class MainWindow : public QWidget, public MainWindowView {
   QTimer* status_note_timer_ = nullptr;
   QTimer* timers_[3] = {nullptr, nullptr, nullptr};
   AboutBox* about_ = nullptr;
+
+  std::unique_ptr<TextClipboard> clipboard_;
+  std::unique_ptr<GridKeyHandler> sheet_keys_;
+  std::unique_ptr<GridKeyHandler> read_times_keys_;
+  // The find dialog's texts, boxes and last found cell, for the whole run.
+  FindDialogState find_state_;
+  FindTextDialog* find_dialog_ = nullptr;
 
   bool selecting_page_ = false;  // a page change made by the program, not the user
   bool started_ = false;
