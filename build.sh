@@ -13,7 +13,7 @@ cd "$(dirname "$0")"
 
 command=${1:-test}
 build_dir=${BUILD_DIR:-build}
-packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev python3-olefile)
+packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev python3-olefile python3-xlrd python3-xlwt)
 
 install_missing_packages() {
   local missing=()

@@ -24,6 +24,9 @@ extern const std::string kResultsHelp;
 int RunStartlist(const std::vector<std::string>& args);
 extern const std::string kStartlistHelp;
 
+int RunXls2csv(const std::vector<std::string>& args);
+extern const std::string kXls2csvHelp;
+
 // The result and start list pages share one run (results_command.cpp).
 enum class ListPageKind { Results, Start };
 int RunListPage(ListPageKind kind, const std::vector<std::string>& args);

@@ -18,6 +18,7 @@ const char* const kUsage =
     "  serve         a timing station without a screen on the reader's serial port\n"
     "  entries XML OUT  import a club system's entry file into a runner sheet\n"
     "  assign IN OUT    give a runner sheet start numbers and start times\n"
+    "  xls2csv IN [OUT] the first sheet of a workbook as CSV, cells as their formats show them\n"
     "  results IN [OUT.htm]    the result list page of a runner sheet\n"
     "  startlist IN [OUT.htm]  the start list page of a runner sheet\n"
     "\n"
@@ -34,6 +35,7 @@ const Command kCommands[] = {
     {"serve", &ln40::cli::RunServe, &ln40::cli::kServeHelp},
     {"entries", &ln40::cli::RunEntries, &ln40::cli::kEntriesHelp},
     {"assign", &ln40::cli::RunAssign, &ln40::cli::kAssignHelp},
+    {"xls2csv", &ln40::cli::RunXls2csv, &ln40::cli::kXls2csvHelp},
     {"results", &ln40::cli::RunResults, &ln40::cli::kResultsHelp},
     {"startlist", &ln40::cli::RunStartlist, &ln40::cli::kStartlistHelp},
 };

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# ln40cli xls2csv on a LibreOffice fixture, to a file and to stdout, against the expected
+# CSV (UTF-8, RFC 4180, CRLF); a missing file ends with the reader's message and status 1.
+#   xls2csv_check.sh LN40CLI FIXTURES_DIR WORK_DIR
+# The expected file was made by this command and checked by hand:
+#   ln40cli xls2csv lo_types.xls lo_types_expected.csv --locale en-US --decimal-separator , \
+#     --thousands-separator " "
+set -euo pipefail
+cli=${1:?ln40cli}
+fixtures=${2:?fixtures}
+work=${3:?work dir}
+mkdir -p "$work"
+options=(--locale en-US --decimal-separator , --thousands-separator " ")
+
+rm -f "$work/out.csv"
+"$cli" xls2csv "$fixtures/lo_types.xls" "$work/out.csv" "${options[@]}"
+cmp "$work/out.csv" "$fixtures/lo_types_expected.csv"
+"$cli" xls2csv "$fixtures/lo_types.xls" "${options[@]}" > "$work/stdout.csv"
+cmp "$work/stdout.csv" "$fixtures/lo_types_expected.csv"
+
+status=0
+"$cli" xls2csv "$work/missing.xls" 2> "$work/error.txt" || status=$?
+[ "$status" = 1 ] || { echo "status $status for a missing file"; exit 1; }
+grep -qF "Can't find the file \"$work/missing.xls\"" "$work/error.txt" || { cat "$work/error.txt"; exit 1; }
