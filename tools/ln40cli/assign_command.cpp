@@ -113,11 +113,11 @@ uint64_t ParseSeed(const std::string& text) {
 }  // namespace
 
 int RunAssign(const std::vector<std::string>& args) {
-  OptionSpec spec;
-  spec.with_value.insert({"vacant", "seed", "nulltime"});
-  spec.switches.insert("no-vacant");
-  AddLocaleOptions(spec);
-  const CommandLine line(args, spec);
+  OptionSpec option_spec;
+  option_spec.with_value.insert({"vacant", "seed", "nulltime"});
+  option_spec.switches.insert("no-vacant");
+  AddLocaleOptions(option_spec);
+  const CommandLine line(args, option_spec);
   if (line.Positional().size() != 2) throw Error("assign needs an input sheet and an output file");
   const std::string& in_path = line.Positional()[0];
   const std::string& out_path = line.Positional()[1];

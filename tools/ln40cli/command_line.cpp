@@ -4,7 +4,7 @@
 
 namespace ln40::cli {
 
-CommandLine::CommandLine(const std::vector<std::string>& args, const OptionSpec& spec) {
+CommandLine::CommandLine(const std::vector<std::string>& args, const OptionSpec& option_spec) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
@@ -17,9 +17,9 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const OptionSpec&
       value = name.substr(equals + 1);
       name.resize(equals);
     }
-    if (spec.switches.count(name) && !value) {
+    if (option_spec.switches.count(name) && !value) {
       switches_.insert(name);
-    } else if (spec.with_value.count(name)) {
+    } else if (option_spec.with_value.count(name)) {
       if (!value) {
         if (i + 1 >= args.size()) throw Error("Option --" + name + " needs a value");
         value = args[++i];

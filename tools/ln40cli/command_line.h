@@ -17,7 +17,7 @@ struct OptionSpec {
 class CommandLine {
  public:
   // Throws Error for an unknown option or a missing value.
-  CommandLine(const std::vector<std::string>& args, const OptionSpec& spec);
+  CommandLine(const std::vector<std::string>& args, const OptionSpec& option_spec);
 
   const std::vector<std::string>& Positional() const { return positional_; }
   bool Has(const std::string& name) const;

@@ -52,9 +52,9 @@ void CheckSheetOutput(const std::string& path) {
 }  // namespace
 
 int RunEntries(const std::vector<std::string>& args) {
-  OptionSpec spec;
-  spec.with_value.insert({"race", "race-out"});
-  const CommandLine line(args, spec);
+  OptionSpec option_spec;
+  option_spec.with_value.insert({"race", "race-out"});
+  const CommandLine line(args, option_spec);
   if (line.Positional().size() != 2) throw Error("entries needs an entry file and an output file");
   const std::string& xml_path = line.Positional()[0];
   const std::string& out_path = line.Positional()[1];

@@ -22,10 +22,10 @@ const std::string kFeedHelp = std::string(
     "  --acks FILE           write the bytes sent back to the reader here\n") + kStationOptionsHelp;
 
 int RunFeed(const std::vector<std::string>& args) {
-  OptionSpec spec;
-  AddStationOptions(spec);
-  spec.with_value.insert("acks");
-  const CommandLine line(args, spec);
+  OptionSpec option_spec;
+  AddStationOptions(option_spec);
+  option_spec.with_value.insert("acks");
+  const CommandLine line(args, option_spec);
   if (line.Positional().size() > 1) throw Error("feed takes at most one input file");
 
   StationSetup setup;

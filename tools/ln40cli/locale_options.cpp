@@ -18,8 +18,8 @@ char SeparatorOption(const CommandLine& line, const std::string& name, char curr
 
 }  // namespace
 
-void AddLocaleOptions(OptionSpec& spec) {
-  spec.with_value.insert({"locale", "date-format", "time-format", "decimal-separator", "thousands-separator",
+void AddLocaleOptions(OptionSpec& option_spec) {
+  option_spec.with_value.insert({"locale", "date-format", "time-format", "decimal-separator", "thousands-separator",
                           "list-separator"});
 }
 

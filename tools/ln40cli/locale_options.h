@@ -6,7 +6,7 @@
 namespace ln40::cli {
 
 // The option names this file reads, for a subcommand's OptionSpec.
-void AddLocaleOptions(OptionSpec& spec);
+void AddLocaleOptions(OptionSpec& option_spec);
 
 // The system's settings, or those of --locale, with the overrides applied.
 Locale LocaleFromOptions(const CommandLine& line);

@@ -51,10 +51,10 @@ void CheckSheetInput(const std::string& path) {
 
 int RunListPage(ListPageKind kind, const std::vector<std::string>& args) {
   const char* const name = kind == ListPageKind::Results ? "results" : "startlist";
-  OptionSpec spec;
-  spec.with_value.insert({"race", "sub", "data-dir"});
-  AddLocaleOptions(spec);
-  const CommandLine line(args, spec);
+  OptionSpec option_spec;
+  option_spec.with_value.insert({"race", "sub", "data-dir"});
+  AddLocaleOptions(option_spec);
+  const CommandLine line(args, option_spec);
   if (line.Positional().empty() || line.Positional().size() > 2) {
     throw Error(std::string(name) + " needs a runner sheet and at most one output file");
   }

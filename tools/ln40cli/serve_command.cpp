@@ -99,11 +99,11 @@ class FixedCountInput : public InputDialog {
 }  // namespace
 
 int RunServe(const std::vector<std::string>& args) {
-  OptionSpec spec;
-  AddStationOptions(spec);
-  spec.with_value.insert("port");
-  spec.switches.insert("reconnect");
-  const CommandLine line(args, spec);
+  OptionSpec option_spec;
+  AddStationOptions(option_spec);
+  option_spec.with_value.insert("port");
+  option_spec.switches.insert("reconnect");
+  const CommandLine line(args, option_spec);
   if (!line.Positional().empty()) throw Error("serve takes no file arguments");
 
   // SIGINT and SIGTERM are taken by one thread and turned into a quit on the event loop;

@@ -46,10 +46,10 @@ TDateTime ParseDateOption(const std::string& text) {
 
 }  // namespace
 
-void AddStationOptions(OptionSpec& spec) {
-  spec.with_value.insert({"nulltime", "date", "table", "sheet", "sheet-out", "race", "sub", "data-dir"});
-  spec.switches.insert({"ms", "no-trim", "no-insert", "no-chronex", "no-bfg", "clear"});
-  AddLocaleOptions(spec);
+void AddStationOptions(OptionSpec& option_spec) {
+  option_spec.with_value.insert({"nulltime", "date", "table", "sheet", "sheet-out", "race", "sub", "data-dir"});
+  option_spec.switches.insert({"ms", "no-trim", "no-insert", "no-chronex", "no-bfg", "clear"});
+  AddLocaleOptions(option_spec);
 }
 
 void BuildStationSetup(const CommandLine& line, StationSetup& setup) {

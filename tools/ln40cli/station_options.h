@@ -14,7 +14,7 @@ namespace ln40::cli {
 
 extern const char* const kStationOptionsHelp;
 
-void AddStationOptions(OptionSpec& spec);
+void AddStationOptions(OptionSpec& option_spec);
 
 // Everything a timing station needs besides its link, built from the options.
 struct StationSetup {

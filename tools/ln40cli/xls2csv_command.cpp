@@ -79,9 +79,9 @@ int DisplayXf(const TXLSFile& book, int row, int col, int own) {
 }  // namespace
 
 int RunXls2csv(const std::vector<std::string>& args) {
-  OptionSpec spec;
-  AddLocaleOptions(spec);
-  const CommandLine line(args, spec);
+  OptionSpec option_spec;
+  AddLocaleOptions(option_spec);
+  const CommandLine line(args, option_spec);
   if (line.Positional().empty() || line.Positional().size() > 2) throw Error("xls2csv takes IN and an optional OUT");
   const Locale locale = LocaleFromOptions(line);
 
