@@ -1,11 +1,10 @@
 #include "csv_output.h"
 
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/file_replace.h"
 
 namespace ln40::cli {
 namespace {
@@ -36,22 +35,10 @@ void WriteTableCsv(const TGridTable& table, std::ostream& out) {
   }
 }
 
+// Written to a temporary file renamed over the target when complete; a device or a pipe
+// given as the output (/dev/null, a FIFO) is written into.
 void SaveBytes(const std::string& bytes, const std::string& path) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (!file) throw Error("Cannot write " + Utf8ToCp1252(path));
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.flush();
-    if (!file) {
-      std::remove(temporary.c_str());
-      throw Error("Cannot write " + Utf8ToCp1252(path));
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    throw Error("Cannot write " + Utf8ToCp1252(path));
-  }
+  if (TryReplaceFile(path, bytes)) throw Error("Cannot write " + Utf8ToCp1252(path));
 }
 
 void SaveTableCsv(const TGridTable& table, const std::string& path) {

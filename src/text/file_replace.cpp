@@ -1,0 +1,170 @@
+#include "text/file_replace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+#include "text/codepage.h"
+#include "text/error.h"
+
+namespace ln40 {
+namespace {
+
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno != EINTR) return errno;
+    } else if (written == 0) {
+      return EIO;
+    } else {
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+  }
+  return 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Messages are shown as Windows-1252 text; file names arrive as UTF-8.
+Error FileError(const std::string& what, const std::string& path, int error_number) {
+  return Error(what + Utf8ToCp1252(path) + ": " + PlatformErrorText(error_number));
+}
+
+}  // namespace
+
+std::string PlatformErrorText(int error_number) {
+  char buffer[256] = {};
+  // The GNU strerror_r returns the text (maybe a static one), the XSI one fills the buffer.
+  const auto result = ::strerror_r(error_number, buffer, sizeof buffer);
+  if constexpr (std::is_same_v<std::decay_t<decltype(result)>, char*>) {
+    return Utf8ToCp1252(result);
+  } else {
+    return Utf8ToCp1252(buffer);
+  }
+}
+
+std::string TemporaryNameBeside(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  for (;;) {
+    std::string name = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    if (!PathExists(name)) return name;
+  }
+}
+
+namespace {
+
+int WriteIntoSpecialFile(const std::string& target, std::string_view bytes) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int failure = WriteAll(fd, bytes);
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  return failure;
+}
+
+}  // namespace
+
+FileReplaceFailure TryReplaceFile(const std::string& name, std::string_view bytes) {
+  std::string target = name;
+  struct stat info {};
+  bool exists = ::lstat(target.c_str(), &info) == 0;
+  if (exists && S_ISLNK(info.st_mode)) {
+    char* real = ::realpath(target.c_str(), nullptr);
+    if (real != nullptr) {
+      target = real;
+      std::free(real);
+      exists = ::stat(target.c_str(), &info) == 0;
+    } else {
+      exists = false;  // a dangling link is replaced by the file
+    }
+  }
+  if (exists) {
+    if (S_ISDIR(info.st_mode)) return {EISDIR};
+    if (::access(target.c_str(), W_OK) != 0) return {EACCES};
+    if (!S_ISREG(info.st_mode)) return {WriteIntoSpecialFile(target, bytes), true};
+  }
+
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    temporary = TemporaryNameBeside(target);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return {errno};
+  int failure = WriteAll(fd, bytes);
+  // The new file keeps the permissions the user gave the old one.
+  if (failure == 0 && exists && ::fchmod(fd, info.st_mode & 07777) != 0) failure = errno;
+  if (failure == 0 && ::fsync(fd) != 0) failure = errno;
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  if (failure != 0) {
+    ::unlink(temporary.c_str());
+    return {failure, true};
+  }
+  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+    failure = errno;
+    ::unlink(temporary.c_str());
+    return {failure};
+  }
+  SyncFolderOf(target);
+  return {};
+}
+
+void ReplaceFileWith(const std::string& target, std::string_view bytes, const std::string& cannot_create) {
+  const FileReplaceFailure failure = TryReplaceFile(target, bytes);
+  if (!failure) return;
+  if (failure.while_writing) throw Error(PlatformErrorText(failure.error));
+  if (!cannot_create.empty()) throw Error(cannot_create);
+  throw FileError("Cannot create ", target, failure.error);
+}
+
+void WriteNewFile(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) throw FileError("Cannot create ", path, errno);
+  int failure = WriteAll(fd, bytes);
+  if (failure == 0 && ::fsync(fd) != 0) failure = errno;
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  if (failure != 0) {
+    ::unlink(path.c_str());
+    throw FileError("Cannot write ", path, failure);
+  }
+}
+
+void SyncFileToDisk(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw FileError("Cannot open ", path, errno);
+  const int result = ::fsync(fd);
+  const int error_number = errno;
+  ::close(fd);
+  if (result != 0) throw FileError("Cannot write ", path, error_number);
+}
+
+void SyncFolderOf(const std::string& path) {
+  const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+void RenameFile(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) throw FileError("Cannot rename ", from, errno);
+}
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace ln40
