@@ -46,6 +46,7 @@ struct OpenDialogOptions {
   bool file_must_exist = true;
   bool hide_read_only = true;  // read-only files are not offered a read-only choice
   bool resizable = true;
+  std::string file_name;  // the name shown first: the one last chosen in this dialog (UTF-8)
 };
 
 // A file open dialog.

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # ln40cli xls2csv on a LibreOffice fixture, to a file and to stdout, against the expected
 # CSV (UTF-8, RFC 4180, CRLF); a missing file ends with the reader's message and status 1.
+# The workbook is opened into the runner sheet as the window opens it: the twelve headings
+# in the header line, at least twelve columns, texts through Windows-1252 ("?" for the
+# Greek and Cyrillic letters), a merged range's text in every cell it covers.
 #   xls2csv_check.sh LN40CLI FIXTURES_DIR WORK_DIR
 # The expected file was made by this command and checked by hand:
 #   ln40cli xls2csv lo_types.xls lo_types_expected.csv --locale en-US --decimal-separator , \

@@ -7,8 +7,11 @@
 #include "csv_input.h"
 #include "csv_output.h"
 #include "locale_options.h"
+#include "runner_sheet_file.h"
 #include "text/codepage.h"
 #include "text/error.h"
+#include "workbook/grid_excel_io.h"
+#include "workbook/workbook_commands.h"
 
 namespace ln40::cli {
 
@@ -23,9 +26,13 @@ const char* const kStationOptionsHelp =
     "  --race NAME           race name (default \"Test race\")\n"
     "  --sub NAME            sub name (default \"10.10.04\")\n"
     "  --data-dir DIR        the program's folder, where the logs go\n"
-    "  --sheet FILE.csv      runner sheet to match times against (';' or ',' separated)\n"
+    "  --sheet FILE          runner sheet to match times against: .csv (';' or ','\n"
+    "                        separated, first line the header row), or a workbook (.xls)\n"
+    "                        opened as \"Open excel file\" does\n"
     "  --sheet-out FILE.csv  write the runner sheet at the end\n"
     "  --table FILE.csv      write the read-times table at the end\n"
+    "  --save FILE.xls       save both tables at the end as \"Save as excel file\" does\n"
+    "                        (sheets \"LN40\" and \"Excel\")\n"
     "  --date YYYY-MM-DD     the computer date used for stamps\n"
     "  --locale NAME         regional settings of a named locale (e.g. nb-NO)\n"
     "  --date-format F, --time-format F, --decimal-separator C,\n"
@@ -47,7 +54,7 @@ TDateTime ParseDateOption(const std::string& text) {
 }  // namespace
 
 void AddStationOptions(OptionSpec& option_spec) {
-  option_spec.with_value.insert({"nulltime", "date", "table", "sheet", "sheet-out", "race", "sub", "data-dir"});
+  option_spec.with_value.insert({"nulltime", "date", "table", "sheet", "sheet-out", "race", "sub", "data-dir", "save"});
   option_spec.switches.insert({"ms", "no-trim", "no-insert", "no-chronex", "no-bfg", "clear"});
   AddLocaleOptions(option_spec);
 }
@@ -73,11 +80,18 @@ void BuildStationSetup(const CommandLine& line, StationSetup& setup) {
 
 void PrepareStation(const CommandLine& line, const StationSetup& setup, TTimingStation& station) {
   station.Handler().SetMillisecondMode(setup.millisecond_mode);
-  if (const auto sheet = line.Value("sheet")) LoadTableCsv(station.Sheet(), *sheet);
+  if (const auto sheet = line.Value("sheet")) {
+    TGridExcelIO exchange(station.Sheet());
+    LoadRunnerSheet(exchange, *sheet);
+  }
 }
 
 void WriteStationResults(const CommandLine& line, TTimingStation& station, bool table_to_stdout) {
   if (const auto path = line.Value("sheet-out")) SaveTableCsv(station.Sheet(), *path);
+  if (const auto path = line.Value("save")) {
+    // The tables carry the station's regional settings, which the exchanges take.
+    SaveBothTables(TGridExcelIO(station.Sheet()), TGridExcelIO(station.ReadTimes()), *path);
+  }
   if (const auto path = line.Value("table")) {
     SaveTableCsv(station.ReadTimes(), *path);
   } else if (table_to_stdout) {
