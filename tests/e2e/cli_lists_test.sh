@@ -45,8 +45,15 @@ check "start time heading" grep -q '>Starttid</font></b></td>' "$work/folder/Sta
 
 # Errors: a message on stderr and exit status 1.
 "$cli" results "$work/race.xls" "$work/x.htm" 2> "$work/err1"
-check "workbook input fails" test $? -eq 1
-check "workbook message" grep -q 'workbook files are not supported yet' "$work/err1"
+check "missing workbook fails" test $? -eq 1
+check "missing workbook message" grep -q "Can't find the file \"$work/race.xls\"" "$work/err1"
+
+# A workbook as input: the runner sheet saved by csv2xls gives the same pages as its CSV.
+"$cli" csv2xls "$work/sheet.csv" "$work/sheet.xls" 2> /dev/null
+"$cli" results "$work/sheet.xls" "$work/FromWorkbook.htm" --race 'Vinter løp' --sub 'Runde 3' 2> /dev/null
+check "results of a workbook" cmp "$work/FromWorkbook.htm" "$work/Results.htm"
+"$cli" startlist "$work/sheet.xls" "$work/StartFromWorkbook.htm" --race 'Vinter' 2> /dev/null
+check "startlist of a workbook" cmp "$work/StartFromWorkbook.htm" "$work/folder/Start.htm"
 "$cli" results "$work/sheet.csv" "$work/missing/Results.htm" 2> "$work/err2"
 check "unwritable page fails" test $? -eq 1
 check "unwritable page message" grep -q "Cannot Create file $work/missing/Results.htm" "$work/err2"

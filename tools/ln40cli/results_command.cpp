@@ -1,14 +1,15 @@
 // ln40cli results: the result list page of a runner sheet, as "Print result list" writes
 // it. Also the part that the startlist subcommand shares.
-#include <algorithm>
 #include <iostream>
 
 #include "app/data_folder.h"
 #include "command_line.h"
+#include "common/pdf_print_job.h"
 #include "commands.h"
-#include "csv_input.h"
 #include "locale_options.h"
+#include "reports/print_layout.h"
 #include "reports/report_commands.h"
+#include "runner_sheet_file.h"
 #include "sheet/runner_sheet.h"
 #include "text/codepage.h"
 #include "text/error.h"
@@ -17,11 +18,13 @@ namespace ln40::cli {
 
 const std::string kResultsHelp =
     "Usage: ln40cli results IN [OUT.htm] [options]\n"
-    "Builds the result list of the runner sheet IN (.csv, ';' or ',' separated) as \"Print\n"
-    "result list\" does: every runner with a net time, by class, ranked by net time with\n"
-    "places, and writes its HTML page to OUT (Windows-1252, CR LF lines). Without OUT the page\n"
-    "is \"Results.htm\" in the program's folder. Printing is not offered here.\n"
+    "Builds the result list of the runner sheet IN as \"Print result list\" does: every runner\n"
+    "with a net time, by class, ranked by net time with places, and writes its HTML page to\n"
+    "OUT (Windows-1252, CR LF lines). Without OUT the page is \"Results.htm\" in the program's\n"
+    "folder. IN is a .csv file (';' or ',' separated, first line the headings) or a workbook\n"
+    "(.xls, or .txt separated by tabs) read as \"Open excel file\" reads it.\n"
     "\n"
+    "  --pdf FILE            also print the list, as the printer would, to the PDF file FILE\n"
     "  --race NAME           race name (default \"Test race\")\n"
     "  --sub NAME            sub name (default \"10.10.04\"; only printed pages show it)\n"
     "  --data-dir DIR        the program's folder\n"
@@ -29,42 +32,24 @@ const std::string kResultsHelp =
     "  --date-format F, --time-format F, --decimal-separator C,\n"
     "  --thousands-separator C, --list-separator C   override single settings\n";
 
-namespace {
-
-std::string LowerExtension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
-
-// Runner sheets are read as CSV until the workbook reader is wired in.
-void CheckSheetInput(const std::string& path) {
-  const std::string extension = LowerExtension(path);
-  if (extension == ".xls") throw Error("workbook files are not supported yet: " + Utf8ToCp1252(path));
-}
-
-}  // namespace
-
 int RunListPage(ListPageKind kind, const std::vector<std::string>& args) {
   const char* const name = kind == ListPageKind::Results ? "results" : "startlist";
   OptionSpec option_spec;
-  option_spec.with_value.insert({"race", "sub", "data-dir"});
+  option_spec.with_value.insert({"race", "sub", "data-dir", "pdf"});
   AddLocaleOptions(option_spec);
   const CommandLine line(args, option_spec);
   if (line.Positional().empty() || line.Positional().size() > 2) {
     throw Error(std::string(name) + " needs a runner sheet and at most one output file");
   }
   const std::string& in_path = line.Positional()[0];
-  CheckSheetInput(in_path);
 
   TGridTable sheet;
   SetUpRunnerSheet(sheet);
-  sheet.SetLocale(LocaleFromOptions(line));
-  LoadTableCsv(sheet, in_path);
+  const Locale locale = LocaleFromOptions(line);
+  sheet.SetLocale(locale);
+  TGridExcelIO exchange(sheet);
+  exchange.SetLocale(locale);
+  LoadRunnerSheet(exchange, in_path);
 
   const std::string race = Utf8ToCp1252(line.Value("race").value_or("Test race"));
   const std::string sub = Utf8ToCp1252(line.Value("sub").value_or("10.10.04"));
@@ -77,6 +62,18 @@ int RunListPage(ListPageKind kind, const std::vector<std::string>& args) {
   } else {
     const std::string folder = ResolveDataFolder(line.Value("data-dir"), ExecutableFolder());
     out_path = folder + (kind == ListPageKind::Results ? kResultsPageName : kStartPageName);
+  }
+  // The print comes first and the page after it, as in the window.
+  if (const auto pdf_path = line.Value("pdf")) {
+    EnsureHeadlessGuiApplication();
+    const std::string title = doc.print.TitleText;
+    const SystemClock clock;
+    int pages = 0;
+    {
+      std::unique_ptr<PrintCanvas> canvas = BeginPdfPrintJob(*pdf_path, title, doc.print.Orientation);
+      pages = PrintTable(doc.table, doc.print, doc.look, *canvas, clock.Now(), locale);
+    }
+    std::cerr << "Printed " << *pdf_path << ": " << pages << (pages == 1 ? " page\n" : " pages\n");
   }
   SaveAsHTML(doc.table, doc.html, doc.look, out_path);
 

@@ -5,11 +5,13 @@ namespace ln40::cli {
 
 const std::string kStartlistHelp =
     "Usage: ln40cli startlist IN [OUT.htm] [options]\n"
-    "Builds the start list of the runner sheet IN (.csv, ';' or ',' separated) as \"Print\n"
-    "startlist\" does: every runner with a start time, by class, in start time order, and\n"
-    "writes its HTML page to OUT (Windows-1252, CR LF lines). Without OUT the page is\n"
-    "\"Start.htm\" in the program's folder. Printing is not offered here.\n"
+    "Builds the start list of the runner sheet IN as \"Print startlist\" does: every runner\n"
+    "with a start time, by class, in start time order, and writes its HTML page to OUT\n"
+    "(Windows-1252, CR LF lines). Without OUT the page is \"Start.htm\" in the program's\n"
+    "folder. IN is a .csv file (';' or ',' separated, first line the headings) or a workbook\n"
+    "(.xls, or .txt separated by tabs) read as \"Open excel file\" reads it.\n"
     "\n"
+    "  --pdf FILE            also print the list, as the printer would, to the PDF file FILE\n"
     "  --race NAME           race name (default \"Test race\")\n"
     "  --sub NAME            sub name (default \"10.10.04\"; only printed pages show it)\n"
     "  --data-dir DIR        the program's folder\n"

@@ -1,0 +1,90 @@
+#include "qt_print_host.h"
+
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QWidget>
+
+#include "common/pdf_print_job.h"
+#include "common/qt_print_canvas.h"
+#include "print_settings_dialog.h"
+#include "qt_text.h"
+
+namespace ln40::gui {
+namespace {
+
+// A job on the shared printer: the painter ends the job when the canvas is released.
+class PrinterJobCanvas : public PrintCanvas {
+ public:
+  explicit PrinterJobCanvas(QPrinter& printer) : printer_(printer) {}
+  ~PrinterJobCanvas() override {
+    canvas_.reset();
+    if (painter_.isActive()) painter_.end();
+  }
+
+  bool Begin() {
+    if (!painter_.begin(&printer_)) return false;
+    // The painter's origin is the top left corner of the printable area.
+    const QRectF area = printer_.pageLayout().paintRect(QPageLayout::Millimeter);
+    canvas_ = std::make_unique<QtPaintCanvas>(painter_, static_cast<int>(area.width() * 10),
+                                              static_cast<int>(area.height() * 10), [this] { printer_.newPage(); });
+    return true;
+  }
+
+  int PageWidth() const override { return canvas_->PageWidth(); }
+  int PageHeight() const override { return canvas_->PageHeight(); }
+  int TextWidth(const FontSpec& font, std::string_view text) override { return canvas_->TextWidth(font, text); }
+  int TextHeight(const FontSpec& font) override { return canvas_->TextHeight(font); }
+  void FillRect(const PrintRect& rect, CellColor color) override { canvas_->FillRect(rect, color); }
+  void DrawLine(int x1, int y1, int x2, int y2, int width, LineStyle style) override {
+    canvas_->DrawLine(x1, y1, x2, y2, width, style);
+  }
+  void DrawText(int x, int y, std::string_view text, const FontSpec& font, CellColor color,
+                const PrintRect& clip) override {
+    canvas_->DrawText(x, y, text, font, color, clip);
+  }
+  void NewPage() override { canvas_->NewPage(); }
+
+ private:
+  QPrinter& printer_;
+  QPainter painter_;
+  std::unique_ptr<QtPaintCanvas> canvas_;
+};
+
+}  // namespace
+
+QtPrintHost::QtPrintHost(QWidget* parent, const Clock& clock, const Locale& locale)
+    : parent_(parent), clock_(clock), locale_(locale) {
+  run_dialog_ = [](PrintSettingsDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+}
+
+QtPrintHost::~QtPrintHost() = default;
+
+bool QtPrintHost::ShowPrintSettingsDialog(const TGridTable& table, const TableLook& look, PrintSettings& settings,
+                                          const PrintDialogOptions& options) {
+  PrintSettingsDialog dialog(table, look, settings, options, clock_.Now(), locale_, parent_);
+  return run_dialog_(dialog);
+}
+
+std::unique_ptr<PrintCanvas> QtPrintHost::BeginPrintJob(const std::string& job_name, PageOrientation orientation) {
+  if (!pdf_path_.empty()) return BeginPdfPrintJob(pdf_path_, job_name, orientation);
+
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  printer_->setDocName(ToQt(job_name));
+  printer_->setPageOrientation(orientation == PageOrientation::Landscape ? QPageLayout::Landscape
+                                                                         : QPageLayout::Portrait);
+  QPrintDialog dialog(printer_.get(), parent_);
+  dialog.setObjectName(QStringLiteral("PrintDialog"));
+  if (dialog.exec() != QDialog::Accepted) return nullptr;
+  auto canvas = std::make_unique<PrinterJobCanvas>(*printer_);
+  if (!canvas->Begin()) {
+    QMessageBox::warning(parent_, QStringLiteral("Print"),
+                         QStringLiteral("The printer \"%1\" could not start the print job.").arg(printer_->printerName()));
+    return nullptr;
+  }
+  return canvas;
+}
+
+}  // namespace ln40::gui
