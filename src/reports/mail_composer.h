@@ -1,0 +1,56 @@
+#pragma once
+// A finished mail message and the desktop's mail composer that takes it. The composer only
+// shows the message for editing; the user sends or discards it there, so nothing leaves
+// the machine without the user's confirmation. The codes a composer answers with are those
+// of the Simple MAPI standard, so every composer reports its outcome the same way.
+#include <string>
+#include <vector>
+
+namespace ln40 {
+
+// The text for a machine without any mail composer.
+inline constexpr const char* kNoMailClientMessage = "No Simple MAPI client installed, cannot send the message";
+
+// Simple MAPI result codes the mail command tells apart.
+namespace mapi {
+constexpr int kSuccess = 0;
+constexpr int kUserAbort = 1;
+constexpr int kFailure = 2;
+constexpr int kAttachmentNotFound = 11;
+constexpr int kAttachmentOpenFailure = 12;
+constexpr int kInvalidRecipients = 25;
+constexpr int kRecipientClassTo = 1;
+}  // namespace mapi
+
+// The text of a Simple MAPI result code ("General MAPI failure" for 2); the empty text for
+// a code the standard does not name.
+std::string MapiErrorText(int code);
+
+struct MailRecipient {
+  int recipientClass = mapi::kRecipientClassTo;
+  std::string name;     // the address as typed, blanks around it removed
+  std::string address;  // "SMTP:" + name
+};
+
+struct MailMessage {
+  std::string subject;                   // Windows-1252 bytes
+  std::string body;                      // empty: the composer starts with an empty text
+  std::vector<MailRecipient> recipients;
+  std::vector<std::string> attachments;  // full paths (UTF-8 file names), in order
+};
+
+class MailComposer {
+ public:
+  virtual ~MailComposer() = default;
+
+  // False when the machine has no mail composer to hand a message to.
+  virtual bool Available() const = 0;
+
+  // Hands `message` to the composer. Returns a Simple MAPI result code: 0 when the
+  // composer took the message (the user sends or discards it there), 1 when the user closed
+  // it without sending, any other code for a failure. A composer that turns out to be
+  // missing only now throws Error(kNoMailClientMessage).
+  virtual int SendMail(const MailMessage& message) = 0;
+};
+
+}  // namespace ln40
