@@ -1,6 +1,7 @@
 #pragma once
 // The program's folder, where logs, list pages, the autosave workbook and mail.xls go:
-// the folder given with --data-dir; else the executable's folder when it is writable;
+// the folder given with --data-dir; else the executable's folder when it is writable and
+// not where installed programs live (under /usr/, /bin/, /sbin/, or a folder named bin);
 // else $XDG_DATA_HOME/ln40util/ (~/.local/share/ln40util/). Paths are UTF-8 file names.
 #include <optional>
 #include <string>
