@@ -67,9 +67,17 @@ check "nothing written after a failure" test ! -e "$work/neg.csv"
 "$cli" assign "$work/sheet.csv" "$work/bad.csv" --nulltime 25:00 2> "$work/bad.err"
 check "bad nulltime fails" test $? -eq 1
 check "bad nulltime message" grep -q "'25:00' is not a valid time" "$work/bad.err"
-"$cli" entries "$work/entries.xml" "$work/sheet.xls" 2> "$work/xls.err"
-check "workbook output fails" test $? -eq 1
-check "workbook message" grep -q 'workbook files are not supported yet' "$work/xls.err"
+"$cli" entries "$work/entries.xml" "$work/sheet.ods" 2> "$work/ods.err"
+check "other output formats fail" test $? -eq 1
+check "unsupported format message" grep -q 'Unsupported sheet file: .*sheet.ods (use .csv or .xls)' "$work/ods.err"
+
+# Workbooks in and out: the same draw through .xls files gives the same sheet.
+"$cli" entries "$work/entries.xml" "$work/sheet.xls" 2> /dev/null
+check "entries writes a workbook" test $? -eq 0
+"$cli" assign "$work/sheet.xls" "$work/draw.xls" --no-vacant --seed 42 --nulltime 10:00:00
+check "assign reads and writes workbooks" test $? -eq 0
+"$cli" xls2csv "$work/draw.xls" "$work/draw_xls.csv"
+check "the workbook draw equals the CSV draw" cmp "$work/draw_xls.csv" "$work/draw1.csv"
 "$cli" entries "$work/missing.xml" "$work/none.csv" 2> "$work/missing.err"
 check "missing entry file fails" test $? -eq 1
 check "missing entry file message" grep -q 'Cannot open' "$work/missing.err"

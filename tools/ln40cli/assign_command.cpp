@@ -8,9 +8,8 @@
 
 #include "command_line.h"
 #include "commands.h"
-#include "csv_input.h"
-#include "csv_output.h"
 #include "locale_options.h"
+#include "runner_sheet_file.h"
 #include "sheet/runner_sheet.h"
 #include "sheet/start_assignment.h"
 #include "text/codepage.h"
@@ -20,8 +19,10 @@ namespace ln40::cli {
 
 const std::string kAssignHelp =
     "Usage: ln40cli assign IN OUT [options]\n"
-    "Gives the runner sheet IN (.csv, ';' or ',' separated) start numbers and start times as\n"
-    "\"Assign startnumbers and starttime\" does and writes it to OUT (.csv). The runners are\n"
+    "Gives the runner sheet IN start numbers and start times as \"Assign startnumbers and\n"
+    "starttime\" does and writes it to OUT. IN: .csv (';' or ',' separated, the first line the\n"
+    "header row), .xls (the first sheet, as \"Open excel file\" reads it) or .txt (tabs).\n"
+    "OUT: .csv, or .xls as \"Save as excel file\" writes it (the sheet as \"LN40\"). The runners are\n"
     "drawn into a random order within each course and class; unless --no-vacant is given,\n"
     "vacant start places are put before the runners of each class. Start numbers count from 1\n"
     "down the sheet, start times run from the nulltime + 15 s in steps of 15 s.\n"
@@ -65,23 +66,6 @@ class OptionDialogs : public StartAssignmentDialogs {
   std::string current_;
 };
 
-std::string LowerExtension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
-
-// Runner sheets are read and written as CSV; workbooks come with the workbook reader/writer.
-void CheckSheetFile(const std::string& path) {
-  const std::string extension = LowerExtension(path);
-  if (extension == ".xls") throw Error("workbook files are not supported yet: " + Utf8ToCp1252(path));
-  if (extension != ".csv") throw Error("Unsupported sheet file: " + Utf8ToCp1252(path) + " (use .csv)");
-}
-
 std::map<std::string, std::string> ParseVacant(const std::string& text) {
   std::map<std::string, std::string> counts;
   size_t start = 0;
@@ -121,8 +105,7 @@ int RunAssign(const std::vector<std::string>& args) {
   if (line.Positional().size() != 2) throw Error("assign needs an input sheet and an output file");
   const std::string& in_path = line.Positional()[0];
   const std::string& out_path = line.Positional()[1];
-  CheckSheetFile(in_path);
-  CheckSheetFile(out_path);
+  CheckRunnerSheetOutput(out_path);
   if (line.Has("no-vacant") && line.Value("vacant")) throw Error("--vacant and --no-vacant cannot be combined");
 
   OptionDialogs dialogs;
@@ -135,7 +118,8 @@ int RunAssign(const std::vector<std::string>& args) {
   TGridTable sheet;
   SetUpRunnerSheet(sheet);
   sheet.SetLocale(LocaleFromOptions(line));
-  LoadTableCsv(sheet, in_path);
+  TGridExcelIO exchange(sheet);
+  LoadRunnerSheet(exchange, in_path);
 
   std::string previous_class;
   AssignStartNumbersAndTimes(sheet, dialogs, draw, nulltime, previous_class);
@@ -143,7 +127,7 @@ int RunAssign(const std::vector<std::string>& args) {
     if (dialogs.asked.count(klass) == 0)
       std::cerr << "ln40cli: no class '" << Cp1252ToUtf8(klass) << "' in the sheet\n";
   }
-  SaveTableCsv(sheet, out_path);
+  SaveRunnerSheet(exchange, out_path);
   return 0;
 }
 

@@ -1,12 +1,12 @@
 // ln40cli entries: the entry import from a club system's XML file into an empty runner
 // sheet, as the "Get data from klubben online" button does.
-#include <algorithm>
 #include <fstream>
 #include <iostream>
 
 #include "command_line.h"
 #include "commands.h"
 #include "csv_output.h"
+#include "runner_sheet_file.h"
 #include "sheet/entry_import.h"
 #include "sheet/runner_sheet.h"
 #include "text/codepage.h"
@@ -17,7 +17,9 @@ namespace ln40::cli {
 const std::string kEntriesHelp =
     "Usage: ln40cli entries XML OUT [options]\n"
     "Imports an entry file of the club system (klubben online) into an empty runner sheet, as\n"
-    "\"Get data from klubben online\" does, and writes the sheet to OUT (.csv). The race name\n"
+    "\"Get data from klubben online\" does, and writes the sheet to OUT: .csv (UTF-8, comma-\n"
+    "separated, the header row first) or .xls (a workbook as \"Save as excel file\" writes it,\n"
+    "the runners in the sheet \"LN40\", an empty read-times table in \"Excel\"). The race name\n"
     "(from the file's Eventname, or --race) is shown on stderr as \"Race name: NAME\".\n"
     "\n"
     "  --race NAME       the race name before the import (default \"Test race\")\n"
@@ -32,23 +34,6 @@ class ConsoleImportWindow : public EntryImportWindow {
   void SetAutosaveIndicatorVisible(bool) override {}
 };
 
-std::string LowerExtension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
-
-// The runner sheet is written as CSV; workbooks come with the workbook writer.
-void CheckSheetOutput(const std::string& path) {
-  const std::string extension = LowerExtension(path);
-  if (extension == ".xls") throw Error("workbook files are not supported yet: " + Utf8ToCp1252(path));
-  if (extension != ".csv") throw Error("Unsupported sheet file: " + Utf8ToCp1252(path) + " (use .csv)");
-}
-
 }  // namespace
 
 int RunEntries(const std::vector<std::string>& args) {
@@ -58,7 +43,7 @@ int RunEntries(const std::vector<std::string>& args) {
   if (line.Positional().size() != 2) throw Error("entries needs an entry file and an output file");
   const std::string& xml_path = line.Positional()[0];
   const std::string& out_path = line.Positional()[1];
-  CheckSheetOutput(out_path);
+  CheckRunnerSheetOutput(out_path);
   // The window's dialog only offers files that exist; here a missing file is an error
   // rather than an import that yields nothing.
   if (!std::ifstream(xml_path, std::ios::binary)) throw Error("Cannot open " + Utf8ToCp1252(xml_path));
@@ -70,7 +55,8 @@ int RunEntries(const std::vector<std::string>& args) {
   if (const auto race = line.Value("race")) window.race_name = Utf8ToCp1252(*race);
   const int added = ImportEntryFile(xml_path, sheet, state, window);
 
-  SaveTableCsv(sheet, out_path);
+  TGridExcelIO exchange(sheet);
+  SaveRunnerSheet(exchange, out_path);
   if (const auto race_out = line.Value("race-out")) SaveBytes(Cp1252ToUtf8(window.race_name) + "\n", *race_out);
   std::cerr << "Race name: " << Cp1252ToUtf8(window.race_name) << '\n' << "Entries imported: " << added << '\n';
   return 0;

@@ -20,6 +20,9 @@
 #include "text/error.h"
 #include "text/numbers.h"
 #include "timing/resend_request.h"
+#include "workbook/autosave.h"
+#include "workbook/autosave_rotation.h"
+#include "workbook/grid_excel_io.h"
 
 namespace ln40::cli {
 
@@ -33,8 +36,15 @@ const std::string kServeHelp = std::string(
     "Commands on stdin: \"resend N\" asks the reader to send its last N messages again,\n"
     "\"quit\" stops.\n"
     "\n"
+    "Both tables are autosaved every minute and at the end into autosave.xls in the\n"
+    "program's folder, the previous autosave kept as autosave.bak. --clear acts at the first\n"
+    "open only: a reconnection keeps the times read so far.\n"
+    "\n"
     "  --port DEV            the reader's serial port\n"
-    "  --reconnect           reopen the port by itself after the line was lost\n") + kStationOptionsHelp;
+    "  --reconnect           when the line is lost (or the port cannot be opened at the\n"
+    "                        start), open it again by itself every second; without\n"
+    "                        --port the reader is looked for again\n"
+    "  --autosave-every S    seconds between autosaves (default 60; 0: no autosave)\n") + kStationOptionsHelp;
 
 namespace {
 
@@ -84,6 +94,28 @@ class ConsoleLinkControls : public LinkControls {
   std::string status_ = "?";
 };
 
+// The runner a time went to, for the status line: " - Kari Dahl (H21) 00:31:02". Matching
+// leaves the sheet's current row on the runner it found; an unknown runner it added is the
+// last row.
+std::string MatchedRunnerText(TGridTable& sheet, const ReaderMessage& message) {
+  if (message.StartNumber.empty()) return "";
+  for (const int row : {sheet.Row(), sheet.RowCount() - 1}) {
+    if (row < 1 || row >= sheet.RowCount() || sheet.Cell(6, row) != message.StartNumber) continue;
+    std::string name = sheet.Cell(0, row);
+    if (!name.empty() && !sheet.Cell(1, row).empty()) name += ' ';
+    name += sheet.Cell(1, row);
+    return " - " + name + " (" + sheet.Cell(2, row) + ") " + sheet.Cell(11, row);
+  }
+  return " - not in the runner sheet";
+}
+
+int ParseAutosaveSeconds(const std::string& text) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
+    throw Error("Invalid --autosave-every: " + Utf8ToCp1252(text) + " (seconds, 0 for none)");
+  }
+  return std::stoi(text);
+}
+
 class FixedCountInput : public InputDialog {
  public:
   explicit FixedCountInput(std::string count) : count_(std::move(count)) {}
@@ -101,10 +133,11 @@ class FixedCountInput : public InputDialog {
 int RunServe(const std::vector<std::string>& args) {
   OptionSpec option_spec;
   AddStationOptions(option_spec);
-  option_spec.with_value.insert("port");
+  option_spec.with_value.insert({"port", "autosave-every"});
   option_spec.switches.insert("reconnect");
   const CommandLine line(args, option_spec);
   if (!line.Positional().empty()) throw Error("serve takes no file arguments");
+  const int autosave_seconds = ParseAutosaveSeconds(line.Value("autosave-every").value_or("60"));
 
   // SIGINT and SIGTERM are taken by one thread and turned into a quit on the event loop;
   // every thread started from here on inherits the blocked mask.
@@ -122,14 +155,19 @@ int RunServe(const std::vector<std::string>& args) {
   ConsoleDialog dialog;
   TTimingStation station(setup.window, dialog, sender, *setup.clock, setup.locale, setup.folder, Status);
   PrepareStation(line, setup, station);
-  const bool clear = line.Has("clear");
-  link.BeforeOpen = [&] { station.BeforePortOpens(clear); };
+  // "Clear data " empties the table at the first open only: a reconnection in the middle of
+  // a race must not throw away the times read so far.
+  bool clear = line.Has("clear");
+  link.BeforeOpen = [&] {
+    station.BeforePortOpens(clear);
+    clear = false;
+  };
   link.OnPacket = [&](const std::string& packet) {
     station.HandleReaderMessage(packet);
     const ReaderMessage& message = station.Handler().LastMessage();
     if (packet.size() > 2) {
       Status("#" + station.ReadTimes().Cell(0, station.ReadTimes().RowCount() - 1) + " " + message.Kind + " " +
-             message.StartNumber + " " + message.TimeText);
+             message.StartNumber + " " + message.TimeText + MatchedRunnerText(station.Sheet(), message));
     }
   };
   link.OnReceiveError = [](const std::string& text) { Status(text); };
@@ -141,6 +179,31 @@ int RunServe(const std::vector<std::string>& args) {
   int watch_timer = 0;
   std::unique_ptr<ConsoleLinkControls> controls;
   int ticks = 0;
+  std::string last_reconnect_error;
+  // The headless station's own rule beyond the window's: a lost line is opened again by
+  // itself, the same port with --port, else whatever discovery finds.
+  const auto try_reconnect = [&] {
+    try {
+      if (port) {
+        link.SetConnected(true);
+        controls->SetWatchTimerEnabled(true);
+      } else {
+        controls->ClearPortList();
+        ReaderDiscovery(devices, *controls, link);
+      }
+    } catch (const std::exception& error) {
+      // Said once per outage; the same failure every second would bury the log.
+      if (error.what() != last_reconnect_error) Status(error.what());
+      last_reconnect_error = error.what();
+      return;
+    }
+    if (link.Connected()) {
+      last_reconnect_error.clear();
+      // The next loss is a change again, even when the first probe already fails.
+      controls->SetTimeStatus("?");
+      Status("reconnected to " + link.Port().Port());
+    }
+  };
   retry_timer = loop.AddTimer(std::chrono::milliseconds(3000), [&] {
     controls->ClearPortList();
     try {
@@ -151,20 +214,38 @@ int RunServe(const std::vector<std::string>& args) {
     if (link.Connected()) Status("connected to " + link.Port().Port());
   });
   watch_timer = loop.AddTimer(std::chrono::milliseconds(500), [&] {
-    const bool was_connected = link.Connected();
     WatchTick(*controls, link);
-    if (was_connected || !reconnect || ++ticks % 4 != 0) return;
-    try {
-      link.SetConnected(true);
-      Status("reconnected to " + link.Port().Port());
-    } catch (const std::exception&) {
+    if (link.Connected() || !reconnect) {
+      ticks = 0;
+      return;
     }
+    if (++ticks % 2 == 0) try_reconnect();
   });
   controls = std::make_unique<ConsoleLinkControls>(loop, retry_timer, watch_timer);
 
+  const auto autosave = [&](bool at_end) {
+    try {
+      AutosaveTables(setup.folder, TGridExcelIO(station.Sheet()), TGridExcelIO(station.ReadTimes()));
+      if (at_end) Status("autosaved to " + Utf8ToCp1252(AutosaveFilesIn(setup.folder).file));
+    } catch (const std::exception& error) {
+      // The window says nothing here; a station without a screen has only this line.
+      Status(std::string("autosave failed: ") + error.what());
+    }
+  };
+  if (autosave_seconds > 0) {
+    loop.SetTimerEnabled(loop.AddTimer(std::chrono::seconds(autosave_seconds), [&] { autosave(false); }), true);
+  }
+
   if (port) {
     link.SetPort(*port);
-    link.SetConnected(true);
+    try {
+      link.SetConnected(true);
+    } catch (const std::exception& error) {
+      if (!reconnect) throw;
+      // A station may be started before the reader is plugged in.
+      Status(error.what());
+      last_reconnect_error = error.what();
+    }
     controls->SetWatchTimerEnabled(true);
   } else {
     ReaderDiscovery(devices, *controls, link);
@@ -221,7 +302,11 @@ int RunServe(const std::vector<std::string>& args) {
   stopping = true;
   signal_thread.join();
   command_thread.join();
-  link.SetConnected(false);
+  try {
+    link.SetConnected(false);
+  } catch (const std::exception&) {
+  }
+  if (autosave_seconds > 0) autosave(true);
   WriteStationResults(line, station, false);
   Status("stopped after " + std::to_string(station.ReadTimes().RowCount() - 2) + " rows");
   return 0;
