@@ -11,6 +11,9 @@ TReaderLink::TReaderLink(EventThread& events) : port_(events) {
   };
   port_.OnBeforeOpen = [this] {
     if (BeforeOpen) BeforeOpen();
+    // A line cut off by a pulled cable or a closed port never completes: joined to the
+    // first line after the open it would spoil that message, so it is thrown away.
+    framer_.DropBuffer();
     framer_.SetStopString("\r");
   };
   port_.OnRxBuf = [this](const std::string& block) {

@@ -1,6 +1,7 @@
 #pragma once
 // The link to the reader as the window owns it: the serial port and the packet framer that
-// cuts its stream at every CR (CR kept, unframed data dropped at 10240 bytes). Every
+// cuts its stream at every CR (CR kept, unframed data dropped at 10240 bytes, and at every
+// open, so a line cut off when the port closed is not joined to the next one). Every
 // complete line goes to OnPacket on the event thread. An error while a line is handled is
 // reported once (not again for the same text until a line is handled cleanly) and never
 // stops the reception of the lines after it.

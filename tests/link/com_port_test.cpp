@@ -204,6 +204,28 @@ TEST(ComPort, ClosingWhileDataWaitsNeverDeadlocks) {
   EXPECT_TRUE(RunUntil(loop, [&] { return packets >= 1; }));
 }
 
+TEST(ComPort, ALineCutOffByAPulledCableIsNotJoinedToTheFirstLineAfterReconnecting) {
+  auto first = std::make_unique<PtyReader>();
+  auto second = std::make_unique<PtyReader>();
+  TEventLoop loop;
+  TReaderLink link(loop);
+  std::vector<std::string> packets;
+  link.OnPacket = [&](const std::string& packet) { packets.push_back(packet); };
+  link.SetPort(first->Path());
+  link.SetConnected(true);
+  first->Write("A01000017000:1");
+  ASSERT_TRUE(RunUntil(loop, [&] { return !link.Framer().Buffer().empty(); }));
+  first.reset();  // the cable is pulled in the middle of a message
+  loop.RunFor(50ms);
+  link.SetConnected(false);
+
+  link.SetPort(second->Path());
+  link.SetConnected(true);
+  second->Write("B01000018000:20.500\r");
+  ASSERT_TRUE(RunUntil(loop, [&] { return !packets.empty(); }));
+  EXPECT_EQ(packets, (std::vector<std::string>{"B01000018000:20.500\r"}));
+}
+
 TEST(ComPort, TheWatchSeesAPulledCableAndStartStopReconnects) {
   // The port is named by a link, as a reader on a fixed adapter name would be.
   const std::filesystem::path name =

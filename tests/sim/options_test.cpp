@@ -14,7 +14,8 @@ TEST(Options, ReadsEveryOption) {
   const Options o = ParseOptions({"--script", "s.txt", "--rate=0.5", "--seed", "42", "--clock-start", "010:00.250",
                                   "--fast", "--ack-timeout", "250", "--settle=5", "--sent", "sent.txt", "--link",
                                   "/tmp/ln40", "--hangup-after", "3", "--stay", "--exit-when-done", "--linger", "700",
-                                  "--noise-rate", "0.25", "--wait-for-program"});
+                                  "--noise-rate", "0.25", "--wait-for-program", "--pull-every", "60000",
+                                  "--pull-for=1500"});
   EXPECT_EQ(o.script, "s.txt");
   EXPECT_EQ(o.count, std::nullopt);
   EXPECT_EQ(o.rate, 0.5);
@@ -31,6 +32,8 @@ TEST(Options, ReadsEveryOption) {
   EXPECT_EQ(o.linger, 700ms);
   EXPECT_EQ(o.noise_rate, 0.25);
   EXPECT_TRUE(o.wait_for_program);
+  EXPECT_EQ(o.pull_every, 60000ms);
+  EXPECT_EQ(o.pull_for, 1500ms);
   EXPECT_FALSE(o.help);
 }
 
@@ -64,9 +67,20 @@ TEST(Options, RefusesWhatItCannotUse) {
       {"--script", "a", "--count", "3"},
       {"--stay"},
       {"--linger", "100"},
+      {"--pull-every", "5000"},  // a pulled cable comes back behind --link only
+      {"--pull-every", "0", "--link", "x"},
   };
   for (const auto& args : cases) {
     EXPECT_THROW(ParseOptions(args), UsageError) << args[0] << (args.size() > 1 ? " " + args[1] : "");
+  }
+}
+
+TEST(Options, DropTakesAListOfMessageNumbers) {
+  EXPECT_EQ(ParseOptions({"--drop", "17"}).drop, (std::set<std::int64_t>{17}));
+  EXPECT_EQ(ParseOptions({"--drop=120,17,17"}).drop, (std::set<std::int64_t>{17, 120}));
+  EXPECT_TRUE(ParseOptions({}).drop.empty());
+  for (const char* bad : {"0", "", "3,", ",3", "a", "1000000", "-2"}) {
+    EXPECT_THROW(ParseOptions({"--drop", bad}), UsageError) << bad;
   }
 }
 

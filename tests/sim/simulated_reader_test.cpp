@@ -302,6 +302,31 @@ TEST(SimulatedReader, WaitsForTheProgramWhenAskedTo) {
   EXPECT_EQ(line.Take(), "-\rm1\r");
 }
 
+TEST(SimulatedReader, IsIdleOnlyWhenAPulledCableWouldLoseNothing) {
+  ReaderSettings settings = DefaultSettings();
+  settings.wait_for_program = true;
+  Line line({"m1", "m2"}, settings);
+  EXPECT_TRUE(line.reader.Idle());
+  line.Send("?");
+  EXPECT_FALSE(line.reader.Idle()) << "half a line from the program";
+  line.Send("\r");
+  EXPECT_FALSE(line.reader.Idle()) << "the probe's answer is queued";
+  ASSERT_TRUE(line.reader.NextFrame(line.now));
+  EXPECT_FALSE(line.reader.Idle()) << "a frame is on its way out";
+  line.reader.FrameSent(line.now);
+  EXPECT_EQ(line.Take(), "m1\r");
+  EXPECT_FALSE(line.reader.Idle()) << "m1 waits for its acknowledgement";
+  line.Acknowledge();
+  line.reader.Advance(line.now);  // the "+" settles into an acknowledgement
+  EXPECT_TRUE(line.reader.Idle());
+
+  // A new line: nothing goes out before the program is heard on it.
+  line.reader.LineReplaced();
+  EXPECT_EQ(line.Take(), "");
+  line.Send("?\r");
+  EXPECT_EQ(line.Take(), "-\rm2\r");
+}
+
 TEST(SimulatedReader, NoiseGoesBetweenMessagesAndLeavesThemWhole) {
   ReaderSettings settings = DefaultSettings();
   settings.noise_rate = 1;

@@ -184,7 +184,8 @@ TEST_F(MessageHandlerTest, BadInputNeverCrashes) {
   const std::string messages[] = {
       "",
       std::string(10000, 'A') + "\r",
-      std::string("A01\0\0\0\0\0\0012:34.567\r", 20),
+      // Split after the NULs: "\0012" would be read as the octal escape \001 and a '2'.
+      std::string("A01\0\0\0\0\0\0" "012:34.567\r", 20),
       std::string(20, '\xFF') + "\r",
       noise,
       "A01$FFFFF$FF:$F.$FF\r",

@@ -77,6 +77,15 @@ class SentRecord {
     std::fflush(file_);
   }
 
+  // A first sending lost on the way (--drop).
+  void AddDropped(const Frame& frame) {
+    if (!file_) return;
+    std::string text = frame.bytes;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    std::fprintf(file_, "drop %s\n", text.c_str());
+    std::fflush(file_);
+  }
+
  private:
   std::FILE* file_ = nullptr;
 };
@@ -91,11 +100,13 @@ std::unique_ptr<MessageSource> MakeSource(const Options& options) {
   return std::make_unique<MessageGenerator>(settings);
 }
 
-void PrintSummary(const ReaderStats& stats) {
+void PrintSummary(const ReaderStats& stats, std::optional<int> pulls) {
   std::cerr << "ln40sim: sent " << stats.sent << ", retried " << stats.retried << ", re-send requests "
             << stats.resend_requests << ", re-sent " << stats.resent << ", acknowledged " << stats.acknowledged
             << ", probes answered " << stats.probes_answered << ", stray acknowledgements " << stats.stray_acks
-            << ", unknown lines " << stats.unknown_lines << ", noise " << stats.noise_frames << '\n';
+            << ", unknown lines " << stats.unknown_lines << ", noise " << stats.noise_frames;
+  if (pulls) std::cerr << ", cable pulls " << *pulls;
+  std::cerr << '\n';
 }
 
 timespec ToTimespec(Clock::duration d) {
@@ -107,10 +118,31 @@ timespec ToTimespec(Clock::duration d) {
 
 enum class Ending { kSignal, kDone, kHungUp };
 
+// A pulled cable (--pull-every): the terminal closes and its link goes, as a USB adapter's
+// device does; after --pull-for a new terminal comes behind the same link. It is pulled
+// once the program has read what was written (a second at most), so the records stay
+// exact. False when a stop signal came meanwhile.
+bool PullCable(const Options& options, SimulatedReader& reader, std::unique_ptr<PtyLine>& line,
+               std::optional<DeviceLink>& link, const sigset_t& wait_mask) {
+  line->Drain(kDrainLimit);
+  line->HangUp();
+  link.reset();
+  const Clock::time_point back_at = Clock::now() + options.pull_for;
+  while (!g_stop_signal && Clock::now() < back_at) {
+    const timespec pause = ToTimespec(back_at - Clock::now());
+    ::ppoll(nullptr, 0, &pause, &wait_mask);
+  }
+  if (g_stop_signal) return false;
+  line = std::make_unique<PtyLine>();
+  link.emplace(*options.link, line->DevicePath());
+  reader.LineReplaced();
+  return true;
+}
+
 // Runs the reader on the line until a stop signal, until it is done (--exit-when-done) or
-// until it hangs up (--hangup-after).
-Ending RunLine(const Options& options, SimulatedReader& reader, PtyLine& line, SentRecord& record,
-               const sigset_t& wait_mask) {
+// until it hangs up (--hangup-after). Pulled cables (--pull-every) replace `line`.
+Ending RunLine(const Options& options, SimulatedReader& reader, std::unique_ptr<PtyLine>& line_holder,
+               std::optional<DeviceLink>& link, SentRecord& record, const sigset_t& wait_mask, int& pulls) {
   const Clock::time_point start = Clock::now();
   const auto since_start = [start](Clock::time_point t) {
     return std::chrono::duration_cast<Millis>(t - start);
@@ -120,9 +152,13 @@ Ending RunLine(const Options& options, SimulatedReader& reader, PtyLine& line, S
   Clock::time_point next_byte_at = start;
   std::optional<Millis> done_at;
   Clock::time_point no_peer_until = start;
+  std::int64_t messages_sent = 0;  // first sendings, for --drop
+  std::optional<Clock::time_point> next_pull_at;
+  if (options.pull_every) next_pull_at = start + *options.pull_every;
 
   for (;;) {
     if (g_stop_signal) return Ending::kSignal;
+    PtyLine& line = *line_holder;
     const Clock::time_point t = Clock::now();
     const Millis now = since_start(t);
     reader.Advance(now);
@@ -130,11 +166,27 @@ Ending RunLine(const Options& options, SimulatedReader& reader, PtyLine& line, S
       line.HangUp();
       return Ending::kHungUp;
     }
+    // A cable is pulled only between messages, so nothing is lost with it.
+    if (next_pull_at && t >= *next_pull_at && !frame && reader.Idle()) {
+      if (!PullCable(options, reader, line_holder, link, wait_mask)) return Ending::kSignal;
+      ++pulls;
+      no_peer_until = Clock::now();
+      next_byte_at = Clock::now();
+      next_pull_at = Clock::now() + *options.pull_every;
+      continue;
+    }
 
     bool blocked = false;  // the terminal's buffer is full
     if (!frame) {
       frame = reader.NextFrame(now);
       written = 0;
+      // --drop: the reader believes it sent the message, but no byte reaches the program.
+      if (frame && frame->kind == FrameKind::kMessage && options.drop.count(++messages_sent)) {
+        reader.FrameSent(now);
+        record.AddDropped(*frame);
+        frame.reset();
+        continue;
+      }
     }
     if (frame) {
       const std::string_view rest = std::string_view(frame->bytes).substr(written);
@@ -173,6 +225,7 @@ Ending RunLine(const Options& options, SimulatedReader& reader, PtyLine& line, S
     if (const auto reader_wake = reader.NextWakeUp(now)) consider(start + *reader_wake);
     if (frame && !blocked && !options.fast) consider(next_byte_at);
     if (done_at) consider(start + *done_at + options.linger);
+    if (next_pull_at && t < *next_pull_at) consider(*next_pull_at);
     const bool no_peer = t < no_peer_until;
     if (no_peer) consider(no_peer_until);
 
@@ -218,16 +271,17 @@ int Run(const std::vector<std::string>& args) {
   settings.noise_seed = options.seed ^ 0x6E6F697365ULL;
   SimulatedReader reader(MakeSource(options), settings);
 
-  PtyLine line;
+  auto line = std::make_unique<PtyLine>();
   std::optional<DeviceLink> link;
-  if (options.link) link.emplace(*options.link, line.DevicePath());
-  std::cout << line.DevicePath() << std::endl;
+  if (options.link) link.emplace(*options.link, line->DevicePath());
+  std::cout << line->DevicePath() << std::endl;
 
-  const Ending ending = RunLine(options, reader, line, record, wait_mask);
+  int pulls = 0;
+  const Ending ending = RunLine(options, reader, line, link, record, wait_mask, pulls);
   if (ending == Ending::kHungUp && options.stay) {
     while (!g_stop_signal) ::ppoll(nullptr, 0, nullptr, &wait_mask);
   }
-  PrintSummary(reader.Stats());
+  PrintSummary(reader.Stats(), options.pull_every ? std::optional<int>(pulls) : std::nullopt);
   return 0;
 }
 

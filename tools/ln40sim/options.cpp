@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -43,6 +44,14 @@ const char* const kHelp =
     "                       its probe), so none is written before it has set up its port\n"
     "  --noise-rate P       chance (0 to 1) of a run of 1 to 8 random printable bytes and a\n"
     "                       CR before each new message (default 0)\n"
+    "  --drop N,...         lose the first sending of data messages N,... (counted from 1)\n"
+    "                       on the way, as a disturbed line would: nothing reaches the\n"
+    "                       program, no acknowledgement comes, and the reader sends the\n"
+    "                       message again after --ack-timeout\n"
+    "  --pull-every MS      pull the cable every MS ms: at the next moment when nothing is on\n"
+    "                       its way, close the terminal and remove the --link, then after\n"
+    "                       --pull-for MS ms (default 2000) open a new terminal behind the same\n"
+    "                       --link; the next message waits for the program's first byte\n"
     "\n"
     "Ending and records:\n"
     "  --exit-when-done     exit with status 0 once every message is acknowledged\n"
@@ -50,7 +59,8 @@ const char* const kHelp =
     "  --hangup-after N     close the line after N acknowledgements (a pulled cable), then exit\n"
     "  --stay               with --hangup-after: after closing the line, wait for a signal\n"
     "  --sent FILE          append a line per data message put on the line: \"send\", \"retry\"\n"
-    "                       (no acknowledgement came), \"resend\" (re-send request) or \"noise\",\n"
+    "                       (no acknowledgement came), \"resend\" (re-send request), \"noise\"\n"
+    "                       or \"drop\" (lost on the way, --drop),\n"
     "                       a blank, and the message without its CR\n"
     "  --help               show this text\n"
     "\n"
@@ -111,6 +121,23 @@ Options ParseOptions(const std::vector<std::string>& args) {
       {"hangup-after", [&](const std::string& v) { options.hangup_after = ReadCount("hangup-after", v, INT64_MAX); }},
       {"linger", [&](const std::string& v) { options.linger = Millis{ReadCount("linger", v, kMaxMillis)}; }},
       {"noise-rate", [&](const std::string& v) { options.noise_rate = ReadDecimal("noise-rate", v, 1); }},
+      {"drop",
+       [&](const std::string& v) {
+         std::size_t start = 0;
+         do {
+           const std::size_t comma = std::min(v.find(',', start), v.size());
+           const std::int64_t n = ReadCount("drop", v.substr(start, comma - start), 999999);
+           if (n == 0) throw UsageError("--drop counts messages from 1");
+           options.drop.insert(n);
+           start = comma + 1;
+         } while (start <= v.size());
+       }},
+      {"pull-every",
+       [&](const std::string& v) {
+         options.pull_every = Millis{ReadCount("pull-every", v, kMaxMillis)};
+         if (options.pull_every->count() == 0) throw UsageError("--pull-every must be above 0");
+       }},
+      {"pull-for", [&](const std::string& v) { options.pull_for = Millis{ReadCount("pull-for", v, kMaxMillis)}; }},
   };
   const std::map<std::string, bool*> switches = {
       {"help", &options.help},   {"fast", &options.fast}, {"stay", &options.stay},
@@ -148,6 +175,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (options.help) return options;
   if (options.script && options.count) throw UsageError("--script and --count do not go together");
   if (options.stay && !options.hangup_after) throw UsageError("--stay goes with --hangup-after");
+  if (options.pull_every && !options.link) throw UsageError("--pull-every goes with --link");
   if (options.linger.count() > 0 && !options.exit_when_done) {
     throw UsageError("--linger goes with --exit-when-done");
   }

@@ -3,6 +3,7 @@
 // ("--count 20", "--count=20"). Scripts and tests rely on these names; keep them stable.
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ struct Options {
   bool exit_when_done = false;              // --exit-when-done
   Millis linger{0};                         // --linger MS
   double noise_rate = 0;                    // --noise-rate P
+  std::set<std::int64_t> drop;              // --drop N,...: first sendings lost on the way
+  std::optional<Millis> pull_every;         // --pull-every MS
+  Millis pull_for{2000};                    // --pull-for MS
 
   // Messages a second: --rate when given, else 0 (no spacing) with --fast, else 2.
   double EffectiveRate() const { return rate ? *rate : fast ? 0.0 : 2.0; }

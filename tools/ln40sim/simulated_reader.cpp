@@ -45,6 +45,15 @@ std::optional<std::string> SimulatedReader::Waiting() const {
   return memory_[*waiting_];
 }
 
+bool SimulatedReader::Idle() const {
+  return !waiting_ && !on_line_ && answers_.empty() && resend_.empty() && !plus_pending_ && input_.empty();
+}
+
+void SimulatedReader::LineReplaced() {
+  input_.clear();
+  heard_program_ = false;
+}
+
 void SimulatedReader::Receive(std::string_view bytes, Millis now) {
   if (bytes.empty()) return;
   heard_program_ = true;

@@ -105,6 +105,14 @@ class SimulatedReader {
   // The message waiting for its acknowledgement, if any.
   std::optional<std::string> Waiting() const;
 
+  // Nothing is on its way or expected: no message waits for its acknowledgement, no
+  // answer is queued or half written, no line from the program is half received. Only
+  // then does a pulled cable lose nothing.
+  bool Idle() const;
+  // The line was replaced (a cable pulled and put back): what was half received is gone,
+  // and with wait_for_program nothing new goes out before the program is heard again.
+  void LineReplaced();
+
  private:
   void HandleLine(std::string_view line);
   void ConfirmPlus();
