@@ -155,21 +155,21 @@ class TByteWriter {
   std::vector<std::uint8_t>& Bytes() { return bytes_; }
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
   std::size_t Size() const { return bytes_.size(); }
+  // Byte by byte: push_back into reserved room is cheaper than growing with resize.
   void U8(std::uint8_t v) { bytes_.push_back(v); }
   void U16(std::uint16_t v) {
-    const std::size_t at = bytes_.size();
-    bytes_.resize(at + 2);
-    Put16(bytes_.data() + at, v);
+    bytes_.push_back(static_cast<std::uint8_t>(v));
+    bytes_.push_back(static_cast<std::uint8_t>(v >> 8));
   }
   void U32(std::uint32_t v) {
-    const std::size_t at = bytes_.size();
-    bytes_.resize(at + 4);
-    Put32(bytes_.data() + at, v);
+    U16(static_cast<std::uint16_t>(v));
+    U16(static_cast<std::uint16_t>(v >> 16));
   }
   void F64(double v) {
-    const std::size_t at = bytes_.size();
-    bytes_.resize(at + 8);
-    PutDouble(bytes_.data() + at, v);
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    U32(static_cast<std::uint32_t>(bits));
+    U32(static_cast<std::uint32_t>(bits >> 32));
   }
   void Append(const void* data, std::size_t size) {
     const auto* p = static_cast<const std::uint8_t*>(data);

@@ -1,21 +1,49 @@
 #include "workbook/number_format.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <memory>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 #include "text/codepage.h"
 #include "text/date_time.h"
 
+// A format code is taken apart once into sections of steps (literal text, a date-time run,
+// a digit pattern, the cell's text) and kept in a small per-thread cache, since a workbook
+// renders many cells with a handful of codes. Rendering then only runs the steps.
 namespace ln40 {
 namespace {
 
 using Text = std::u16string;
 
-Text Widen(const std::string& cp1252) { return Cp1252ToUtf16(cp1252); }
-
 char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
+// A regional-settings character (Windows-1252) as UTF-16.
+char16_t LocaleChar(char c) { return static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(c))); }
+
+void AppendCp1252(Text& out, std::string_view text) {
+  for (char c : text) out += LocaleChar(c);
+}
+
+void AppendAscii(Text& out, std::string_view ascii) { out.append(ascii.begin(), ascii.end()); }
+
+// `n` in decimal; with `pad`, at least two characters ("07").
+void AppendInteger(Text& out, long long n, bool pad) {
+  if (n >= 0 && n < 100 && (pad || n >= 10)) {  // the common case of times and dates
+    out += static_cast<char16_t>(u'0' + n / 10);
+    out += static_cast<char16_t>(u'0' + n % 10);
+    return;
+  }
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, n);
+  if (pad && result.ptr - buffer < 2) out += u'0';
+  AppendAscii(out, std::string_view(buffer, result.ptr - buffer));
+}
 
 bool IsLiteralChar(char16_t c) {
   switch (c) {
@@ -46,28 +74,32 @@ bool IsNumberChar(char16_t c) {
   }
 }
 
+// ---- decimal digits ----
+
 // The value's decimal digits rounded to 15 significant digits: digits without the point
 // and the power of ten of the first digit. Zero gives "0" and exponent 0.
 struct Decimal {
-  std::string digits;
+  std::array<char, 16> buffer{'0'};
+  int count = 1;
   int exponent = 0;
+
+  std::string_view Digits() const { return {buffer.data(), static_cast<std::size_t>(count)}; }
 };
 
 Decimal ToDecimal(double magnitude) {
   Decimal decimal;
-  if (magnitude == 0 || !std::isfinite(magnitude)) {
-    decimal.digits.assign(1, '0');
-    return decimal;
+  if (magnitude == 0 || !std::isfinite(magnitude)) return decimal;
+  char text[32];  // d.dddddddddddddde±XX
+  const char* end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 14).ptr;
+  const char* p = text;
+  decimal.count = 0;
+  for (; p < end && *p != 'e'; ++p) {
+    if (*p != '.') decimal.buffer[decimal.count++] = *p;
   }
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 14);
-  const std::string text(buffer, result.ptr);  // d.dddddddddddddde±XX
-  const size_t e = text.find('e');
-  for (size_t i = 0; i < e; ++i) {
-    if (text[i] != '.') decimal.digits += text[i];
-  }
-  decimal.exponent = std::stoi(text.substr(e + 1));
-  while (decimal.digits.size() > 1 && decimal.digits.back() == '0') decimal.digits.pop_back();
+  const bool negative_exponent = p + 1 < end && p[1] == '-';
+  std::from_chars(p + 2, end, decimal.exponent);
+  if (negative_exponent) decimal.exponent = -decimal.exponent;
+  while (decimal.count > 1 && decimal.buffer[decimal.count - 1] == '0') --decimal.count;
   return decimal;
 }
 
@@ -75,7 +107,7 @@ Decimal ToDecimal(double magnitude) {
 // fraction digits (the fraction exactly `places` long).
 void RoundFixed(const Decimal& decimal, int places, std::string& integer, std::string& fraction) {
   // Position of the digit after which we cut, counted in the digit string.
-  std::string digits = decimal.digits;
+  std::string digits(decimal.Digits());
   int point = decimal.exponent + 1;  // digits before the point
   if (point < 0) {
     digits.insert(0, static_cast<size_t>(-point), '0');
@@ -97,7 +129,7 @@ void RoundFixed(const Decimal& decimal, int places, std::string& integer, std::s
   integer = digits.substr(0, point);
   fraction = digits.substr(point);
   while (integer.size() > 1 && integer[0] == '0') integer.erase(0, 1);
-  if (integer.empty()) integer = "0";
+  if (integer.empty()) integer.assign(1, '0');
 }
 
 std::string GroupThousands(const std::string& digits, char separator) {
@@ -109,13 +141,34 @@ std::string GroupThousands(const std::string& digits, char separator) {
   return out;
 }
 
-// Formats the number run `run` for `value` (already scaled for percent signs).
-Text FormatDecimalRun(const Text& run, double value, const Locale& locale) {
+// ---- digit patterns ----
+
+// A run of number characters ("#,##0.00", "0.0E+00", "0%") taken apart: the digits are
+// written at the first digit place of the integer and of the fraction pattern, with the
+// pattern's other characters around them.
+struct NumberPattern {
+  int percents = 0;  // each '%' of the run scales the value by 100
+  bool grouping = false;
+  int integer_zeros = 0, integer_places = 0, fraction_zeros = 0, fraction_places = 0;
+  Text integer_before, integer_after;  // integer pattern characters around the digits
+  bool has_point = false;
+  Text fraction_before, fraction_after;
+  bool scientific = false;
+  char16_t exponent_letter = u'E';
+  bool exponent_plus = false;
+  int exponent_zeros = 0;
+  Text exponent_after;
+};
+
+NumberPattern ParseNumberPattern(const Text& run) {
+  NumberPattern pattern;
+  for (char16_t c : run) {
+    if (c == u'%') ++pattern.percents;
+  }
   // Split the run: integer pattern, fraction pattern, exponent pattern.
   size_t exponent_at = Text::npos;
-  for (size_t i = 0; i + 2 < run.size() + 1; ++i) {
-    if ((run[i] == u'E' || run[i] == u'e') && i + 1 < run.size() && (run[i + 1] == u'+' || run[i + 1] == u'-') &&
-        i + 2 < run.size() && run[i + 2] == u'0') {
+  for (size_t i = 0; i + 2 < run.size(); ++i) {
+    if ((run[i] == u'E' || run[i] == u'e') && (run[i + 1] == u'+' || run[i + 1] == u'-') && run[i + 2] == u'0') {
       exponent_at = i;
       break;
     }
@@ -124,188 +177,224 @@ Text FormatDecimalRun(const Text& run, double value, const Locale& locale) {
   const size_t point_at = mantissa.find(u'.');
   const Text integer_pattern = mantissa.substr(0, point_at);
   const Text fraction_pattern = point_at == Text::npos ? Text() : mantissa.substr(point_at + 1);
-  const bool grouping = run.find(u',') != Text::npos;
+  pattern.grouping = run.find(u',') != Text::npos;
+  pattern.has_point = point_at != Text::npos;
 
-  int integer_zeros = 0, integer_places = 0, fraction_zeros = 0, fraction_places = 0;
+  bool digits_seen = false;
   for (char16_t c : integer_pattern) {
-    if (c == u'0' || c == u'#') ++integer_places;
-    if (c == u'0') ++integer_zeros;
-  }
-  for (char16_t c : fraction_pattern) {
     if (c == u'0' || c == u'#') {
-      ++fraction_places;
-      if (c == u'0') fraction_zeros = fraction_places;  // zeros count up to the last '0'
+      ++pattern.integer_places;
+      if (c == u'0') ++pattern.integer_zeros;
+      digits_seen = true;
+    } else if (c != u',') {
+      (digits_seen ? pattern.integer_after : pattern.integer_before) += c;
     }
   }
+  digits_seen = false;
+  for (char16_t c : fraction_pattern) {
+    if (c == u'0' || c == u'#') {
+      ++pattern.fraction_places;
+      if (c == u'0') pattern.fraction_zeros = pattern.fraction_places;  // zeros count up to the last '0'
+      digits_seen = true;
+    } else if (c != u',' && c != u'.') {
+      (digits_seen ? pattern.fraction_after : pattern.fraction_before) += c;
+    }
+  }
+  if (exponent_at != Text::npos) {
+    pattern.scientific = true;
+    pattern.exponent_letter = run[exponent_at];
+    pattern.exponent_plus = run[exponent_at + 1] == u'+';
+    size_t i = exponent_at + 2;
+    for (; i < run.size() && run[i] == u'0'; ++i) ++pattern.exponent_zeros;
+    for (; i < run.size(); ++i) {
+      if (run[i] != u',') pattern.exponent_after += run[i];
+    }
+  }
+  return pattern;
+}
 
+// Appends `value` (already scaled for percent signs) as the pattern shows it.
+void AppendNumber(const NumberPattern& pattern, double value, const Locale& locale, Text& out) {
   const bool negative = value < 0;
   double magnitude = std::fabs(value);
   int exponent = 0;
-  if (exponent_at != Text::npos && magnitude != 0) {
-    const int integer_digits = std::max(1, integer_places);
-    Decimal decimal = ToDecimal(magnitude);
-    exponent = decimal.exponent - (integer_digits - 1);
+  std::string integer, fraction;
+  if (pattern.scientific && magnitude != 0) {
+    const int integer_digits = std::max(1, pattern.integer_places);
+    exponent = ToDecimal(magnitude).exponent - (integer_digits - 1);
     magnitude = magnitude / std::pow(10.0, exponent);
     // Rounding may carry into a new digit: 9.99 shown with one decimal is 10.0.
-    std::string integer, fraction;
-    RoundFixed(ToDecimal(magnitude), fraction_places, integer, fraction);
+    RoundFixed(ToDecimal(magnitude), pattern.fraction_places, integer, fraction);
     if (static_cast<int>(integer.size()) > integer_digits) {
       ++exponent;
       magnitude /= 10;
     }
   }
 
-  std::string integer, fraction;
-  RoundFixed(ToDecimal(magnitude), fraction_places, integer, fraction);
-  if (integer == "0" && integer_zeros == 0) integer.clear();
-  if (static_cast<int>(integer.size()) < integer_zeros) integer.insert(0, integer_zeros - integer.size(), '0');
-  while (static_cast<int>(fraction.size()) > fraction_zeros && !fraction.empty() && fraction.back() == '0') {
+  RoundFixed(ToDecimal(magnitude), pattern.fraction_places, integer, fraction);
+  if (integer == "0" && pattern.integer_zeros == 0) integer.clear();
+  if (static_cast<int>(integer.size()) < pattern.integer_zeros) {
+    integer.insert(0, pattern.integer_zeros - integer.size(), '0');
+  }
+  while (static_cast<int>(fraction.size()) > pattern.fraction_zeros && !fraction.empty() && fraction.back() == '0') {
     fraction.pop_back();
   }
-  if (grouping) integer = GroupThousands(integer, locale.thousandsSeparator);
+  if (pattern.grouping) integer = GroupThousands(integer, locale.thousandsSeparator);
 
-  Text out;
   if (negative) out += u'-';
-  // Characters of the integer pattern before its first digit place, the digits, then the
-  // characters after it; likewise for the fraction.
-  bool digits_written = false;
-  for (char16_t c : integer_pattern) {
-    if (c == u'0' || c == u'#') {
-      if (!digits_written) out += Widen(integer);
-      digits_written = true;
-    } else if (c != u',') {
-      out += c;
-    }
+  out += pattern.integer_before;
+  AppendCp1252(out, integer);
+  out += pattern.integer_after;
+  if (pattern.has_point) {
+    out += LocaleChar(locale.decimalSeparator);
+    out += pattern.fraction_before;
+    AppendCp1252(out, fraction);
+    out += pattern.fraction_after;
   }
-  if (!digits_written) out += Widen(integer);
-  if (point_at != Text::npos) {
-    out += static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(locale.decimalSeparator)));
-    bool fraction_written = false;
-    for (char16_t c : fraction_pattern) {
-      if (c == u'0' || c == u'#') {
-        if (!fraction_written) out += Widen(fraction);
-        fraction_written = true;
-      } else if (c != u',' && c != u'.') {
-        out += c;
-      }
-    }
-  }
-  if (exponent_at != Text::npos) {
-    out += run[exponent_at];
-    const bool plus_sign = run[exponent_at + 1] == u'+';
+  if (pattern.scientific) {
+    out += pattern.exponent_letter;
     if (exponent < 0) {
       out += u'-';
-    } else if (plus_sign) {
+    } else if (pattern.exponent_plus) {
       out += u'+';
     }
-    int exponent_zeros = 0;
-    size_t i = exponent_at + 2;
-    for (; i < run.size() && run[i] == u'0'; ++i) ++exponent_zeros;
-    std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
-    if (static_cast<int>(digits.size()) < exponent_zeros) digits.insert(0, exponent_zeros - digits.size(), '0');
-    out += Widen(digits);
-    for (; i < run.size(); ++i) {
-      if (run[i] != u',') out += run[i];
-    }
+    const std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
+    if (static_cast<int>(digits.size()) < pattern.exponent_zeros) out.append(pattern.exponent_zeros - digits.size(), u'0');
+    AppendAscii(out, digits);
+    out += pattern.exponent_after;
   }
-  return out;
 }
 
-Text LocaleText(const std::string& text) { return Widen(text); }
+// ---- date and time runs ----
 
-// Formats one date-time run (after the hour-mark rewrite) for value v.
-Text FormatDateTimeRun(const Text& run, double value, const Locale& locale) {
-  const DateParts date = DecodeDate(value);
-  const TimeParts time = DecodeTime(value);
-  const int day = static_cast<int>(DateOf(value));
-  const int day_of_week = ((day % 7) + 7 + 6) % 7;  // 1899-12-30 was a Saturday
+// One code of a date-time run: a letter repeated `count` times (its meaning decided by
+// the letter, the count and whether it follows an hour), AM/PM, A/P, or another character.
+struct DateTimeCode {
+  enum class Kind : std::uint8_t { Letters, AmPm, AOrP };
+  Kind kind = Kind::Letters;
+  char16_t upper = 0;       // the character in upper case
+  char16_t written = 0;     // as written; of A/P the A
+  char16_t written_pm = 0;  // of A/P the P
+  std::size_t count = 1;
+  bool after_hour = false;  // an h code with only non-letters since: m is minutes
+};
 
-  // 12-hour clock when the run holds an AM/PM code.
+struct DateTimeRun {
+  std::vector<DateTimeCode> codes;
+  bool twelve_hour = false;  // the run holds an AM/PM code
+  bool shows_date = false;   // a day, month or year code: the date is decoded only then
+};
+
+// Takes apart one date-time run (after the hour-mark rewrite).
+DateTimeRun ParseDateTimeRun(const Text& run) {
+  DateTimeRun parsed;
   Text upper;
   for (char16_t c : run) upper += Upper(c);
-  const bool twelve_hour = upper.find(u"AMPM") != Text::npos || upper.find(u"A/P") != Text::npos;
+  parsed.twelve_hour = upper.find(u"AMPM") != Text::npos || upper.find(u"A/P") != Text::npos;
 
-  const auto number = [](int n, bool pad) {
-    std::string digits = std::to_string(n);
-    if (pad && digits.size() < 2) digits.insert(0, "0");
-    return Widen(digits);
-  };
-
-  Text out;
-  bool after_hour = false;  // an h code with only non-letters since
+  bool after_hour = false;
   size_t i = 0;
   while (i < run.size()) {
     const char16_t c = run[i];
     const char16_t u = Upper(c);
-    size_t count = 1;
-    while (i + count < run.size() && Upper(run[i + count]) == u && IsLetter(c)) ++count;
+    DateTimeCode code;
     if (upper.compare(i, 4, u"AMPM") == 0) {
-      out += LocaleText(time.hour < 12 ? locale.amText : locale.pmText);
+      code.kind = DateTimeCode::Kind::AmPm;
+      parsed.codes.push_back(code);
       i += 4;
       after_hour = false;
       continue;
     }
     if (upper.compare(i, 3, u"A/P") == 0) {
-      const bool pm = time.hour >= 12;
-      const char16_t written = pm ? run[i + 2] : run[i];
-      out += written;
+      code.kind = DateTimeCode::Kind::AOrP;
+      code.written = run[i];
+      code.written_pm = run[i + 2];
+      parsed.codes.push_back(code);
       i += 3;
       after_hour = false;
       continue;
     }
-    switch (u) {
-      case u'D':
-        if (count <= 2) out += number(date.day, count == 2);
-        else if (count == 3) out += LocaleText(locale.shortDayNames[day_of_week]);
-        else if (count == 4) out += LocaleText(locale.longDayNames[day_of_week]);
-        else out += LocaleText(FormatDateTime(locale.shortDateFormat, value, locale));
-        break;
-      case u'M':
-        if (count <= 2 && after_hour) out += number(time.minute, count == 2);
-        else if (count <= 2) out += number(date.month, count == 2);
-        else if (count == 3) out += LocaleText(locale.shortMonthNames[date.month - 1]);
-        else out += LocaleText(locale.longMonthNames[date.month - 1]);
-        break;
-      case u'Y':
-        out += count <= 2 ? number(date.year % 100, true) : Widen(std::to_string(date.year));
-        break;
-      case u'H': {
-        int hour = time.hour;
-        if (twelve_hour) hour = hour % 12 == 0 ? 12 : hour % 12;
-        out += number(hour, count >= 2);
-        break;
-      }
-      case u'N':
-        out += number(time.minute, count >= 2);
-        break;
-      case u'S':
-        out += number(time.second, count >= 2);
-        break;
-      case u'T':
-        out += LocaleText(FormatDateTime(count >= 2 ? locale.longTimeFormat : locale.shortTimeFormat, value, locale));
-        break;
-      case u'C':
-        out += LocaleText(FormatDateTime(locale.shortDateFormat + " " + locale.longTimeFormat, value, locale));
-        break;
-      case u'/':
-        out += static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(locale.dateSeparator)));
-        break;
-      case u':':
-        out += static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(locale.timeSeparator)));
-        break;
-      default:
-        out.append(count, c);
-        break;
-    }
+    while (i + code.count < run.size() && Upper(run[i + code.count]) == u && IsLetter(c)) ++code.count;
+    code.upper = u;
+    code.written = c;
+    code.after_hour = after_hour;
+    if (u == u'D' || u == u'Y' || (u == u'M' && (code.count > 2 || !after_hour))) parsed.shows_date = true;
+    parsed.codes.push_back(code);
     if (u == u'H') {
       after_hour = true;
     } else if (IsLetter(c)) {
       after_hour = false;
     }
-    i += count;
+    i += code.count;
   }
-  return out;
+  return parsed;
 }
+
+void AppendDateTime(const DateTimeRun& run, double value, const Locale& locale, Text& out) {
+  const DateParts date = run.shows_date ? DecodeDate(value) : DateParts{};
+  const TimeParts time = DecodeTime(value);
+  const int day = run.shows_date ? static_cast<int>(DateOf(value)) : 0;
+  const int day_of_week = ((day % 7) + 7 + 6) % 7;  // 1899-12-30 was a Saturday
+
+  for (const DateTimeCode& code : run.codes) {
+    if (code.kind == DateTimeCode::Kind::AmPm) {
+      AppendCp1252(out, time.hour < 12 ? locale.amText : locale.pmText);
+      continue;
+    }
+    if (code.kind == DateTimeCode::Kind::AOrP) {
+      out += time.hour >= 12 ? code.written_pm : code.written;
+      continue;
+    }
+    const std::size_t count = code.count;
+    switch (code.upper) {
+      case u'D':
+        if (count <= 2) AppendInteger(out, date.day, count == 2);
+        else if (count == 3) AppendCp1252(out, locale.shortDayNames[day_of_week]);
+        else if (count == 4) AppendCp1252(out, locale.longDayNames[day_of_week]);
+        else AppendCp1252(out, FormatDateTime(locale.shortDateFormat, value, locale));
+        break;
+      case u'M':
+        if (count <= 2 && code.after_hour) AppendInteger(out, time.minute, count == 2);
+        else if (count <= 2) AppendInteger(out, date.month, count == 2);
+        else if (count == 3) AppendCp1252(out, locale.shortMonthNames[date.month - 1]);
+        else AppendCp1252(out, locale.longMonthNames[date.month - 1]);
+        break;
+      case u'Y':
+        if (count <= 2) AppendInteger(out, date.year % 100, true);
+        else AppendInteger(out, date.year, false);
+        break;
+      case u'H': {
+        int hour = time.hour;
+        if (run.twelve_hour) hour = hour % 12 == 0 ? 12 : hour % 12;
+        AppendInteger(out, hour, count >= 2);
+        break;
+      }
+      case u'N':
+        AppendInteger(out, time.minute, count >= 2);
+        break;
+      case u'S':
+        AppendInteger(out, time.second, count >= 2);
+        break;
+      case u'T':
+        AppendCp1252(out, FormatDateTime(count >= 2 ? locale.longTimeFormat : locale.shortTimeFormat, value, locale));
+        break;
+      case u'C':
+        AppendCp1252(out, FormatDateTime(locale.shortDateFormat + " " + locale.longTimeFormat, value, locale));
+        break;
+      case u'/':
+        out += LocaleChar(locale.dateSeparator);
+        break;
+      case u':':
+        out += LocaleChar(locale.timeSeparator);
+        break;
+      default:
+        out.append(count, code.written);
+        break;
+    }
+  }
+}
+
+// ---- literals ----
 
 // Skips a leading colour tag: [Black] [Cyan] [Blue] [Green] [Magenta] [Red] [White] [Yellow].
 size_t SkipColourTag(const Text& section) {
@@ -357,17 +446,51 @@ bool LiteralStep(const Text& s, size_t& pos, Text& out) {
   return true;
 }
 
-bool RenderNumberSection(const Text& s, double value, const Locale& locale, Text& out) {
+// ---- sections ----
+
+struct CellText {};  // the "@" of a text section
+
+// What a section shows: literal text, date-time runs and digit patterns for a number,
+// literal text and the cell's text for a string. A section that has a character no step
+// takes cannot render: the value is then shown as plain text.
+struct Section {
+  std::vector<std::variant<Text, DateTimeRun, NumberPattern>> number_steps;
+  bool renders_number = true;
+  std::vector<std::variant<Text, CellText>> text_steps;
+  bool renders_text = true;
+  bool has_at = false;
+};
+
+// Appends a literal step, joined to a literal before it.
+template <typename Steps>
+void AddLiteral(Steps& steps, Text& literal) {
+  if (literal.empty()) return;
+  if (!steps.empty()) {
+    if (Text* last = std::get_if<Text>(&steps.back())) {
+      *last += literal;
+      literal.clear();
+      return;
+    }
+  }
+  steps.emplace_back(std::move(literal));
+  literal.clear();
+}
+
+// The number steps: rounds of a bracket, a literal, a date-time run and a number run; a
+// round that takes nothing stops the section.
+void ParseNumberSteps(const Text& s, Section& section) {
+  Text literal;
   size_t pos = SkipColourTag(s);
   bool hour_mark = false;
   while (pos < s.size()) {
     const size_t round_start = pos;
-    BracketStep(s, pos, out);
-    LiteralStep(s, pos, out);
+    BracketStep(s, pos, literal);
+    LiteralStep(s, pos, literal);
     if (pos < s.size() && IsDateTimeChar(s[pos])) {
       size_t end = pos;
       while (end < s.size() && IsDateTimeChar(s[end])) ++end;
       Text run = s.substr(pos, end - pos);
+      // An m after an h (in this run or an earlier one) means minutes.
       for (size_t i = 0; i < run.size(); ++i) {
         const char16_t u = Upper(run[i]);
         if (u == u'H') {
@@ -378,35 +501,72 @@ bool RenderNumberSection(const Text& s, double value, const Locale& locale, Text
           hour_mark = false;
         }
       }
-      out += FormatDateTimeRun(run, value, locale);
+      AddLiteral(section.number_steps, literal);
+      section.number_steps.emplace_back(ParseDateTimeRun(run));
       pos = end;
     }
     if (pos < s.size() && IsNumberChar(s[pos])) {
       size_t end = pos;
-      double scaled = value;
-      while (end < s.size() && IsNumberChar(s[end])) {
-        if (s[end] == u'%') scaled *= 100;
-        ++end;
-      }
-      out += FormatDecimalRun(s.substr(pos, end - pos), scaled, locale);
+      while (end < s.size() && IsNumberChar(s[end])) ++end;
+      AddLiteral(section.number_steps, literal);
+      section.number_steps.emplace_back(ParseNumberPattern(s.substr(pos, end - pos)));
       pos = end;
     }
-    if (pos == round_start) return false;
+    if (pos == round_start) {
+      section.renders_number = false;
+      section.number_steps.clear();
+      return;
+    }
+  }
+  AddLiteral(section.number_steps, literal);
+}
+
+void ParseTextSteps(const Text& s, Section& section) {
+  Text literal;
+  size_t pos = SkipColourTag(s);
+  while (pos < s.size()) {
+    const size_t round_start = pos;
+    BracketStep(s, pos, literal);
+    LiteralStep(s, pos, literal);
+    if (pos < s.size() && s[pos] == u'@') {
+      AddLiteral(section.text_steps, literal);
+      section.text_steps.emplace_back(CellText{});
+      ++pos;
+    }
+    if (pos == round_start) {
+      section.renders_text = false;
+      section.text_steps.clear();
+      return;
+    }
+  }
+  AddLiteral(section.text_steps, literal);
+}
+
+bool RenderNumber(const Section& section, double value, const Locale& locale, Text& out) {
+  if (!section.renders_number) return false;
+  for (const auto& step : section.number_steps) {
+    if (const Text* literal = std::get_if<Text>(&step)) {
+      out += *literal;
+    } else if (const DateTimeRun* run = std::get_if<DateTimeRun>(&step)) {
+      AppendDateTime(*run, value, locale, out);
+    } else {
+      const NumberPattern& pattern = std::get<NumberPattern>(step);
+      double scaled = value;
+      for (int i = 0; i < pattern.percents; ++i) scaled *= 100;
+      AppendNumber(pattern, scaled, locale, out);
+    }
   }
   return true;
 }
 
-bool RenderTextSection(const Text& s, const Text& text, Text& out) {
-  size_t pos = SkipColourTag(s);
-  while (pos < s.size()) {
-    const size_t round_start = pos;
-    BracketStep(s, pos, out);
-    LiteralStep(s, pos, out);
-    if (pos < s.size() && s[pos] == u'@') {
+bool RenderText(const Section& section, const Text& text, Text& out) {
+  if (!section.renders_text) return false;
+  for (const auto& step : section.text_steps) {
+    if (const Text* literal = std::get_if<Text>(&step)) {
+      out += *literal;
+    } else {
       out += text;
-      ++pos;
     }
-    if (pos == round_start) return false;
   }
   return true;
 }
@@ -428,6 +588,60 @@ Text JoinAmPm(const Text& code) {
   return out;
 }
 
+// A format code taken apart: its sections split at every ";".
+struct ParsedFormat {
+  std::vector<Section> sections;
+};
+
+ParsedFormat ParseFormat(const Text& format_code) {
+  std::vector<Text> texts(1);
+  for (char16_t c : JoinAmPm(format_code)) {
+    if (c == u';') {
+      texts.emplace_back();
+    } else {
+      texts.back() += c;
+    }
+  }
+  ParsedFormat format;
+  format.sections.resize(texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    Section& section = format.sections[i];
+    ParseNumberSteps(texts[i], section);
+    ParseTextSteps(texts[i], section);
+    section.has_at = texts[i].find(u'@') != Text::npos;
+  }
+  return format;
+}
+
+// The parsed form of a code, from a small cache of this thread's recently used codes.
+const ParsedFormat& Parsed(const Text& format_code) {
+  constexpr size_t kCacheSize = 16;
+  struct Entry {
+    Text code;
+    std::unique_ptr<ParsedFormat> format;
+  };
+  thread_local std::vector<Entry> cache;
+  thread_local size_t last = 0;      // the entry found last, tried first
+  thread_local size_t replace = 0;   // the next entry to give up when the cache is full
+  if (last < cache.size() && cache[last].code == format_code) return *cache[last].format;
+  for (size_t i = 0; i < cache.size(); ++i) {
+    if (cache[i].code == format_code) {
+      last = i;
+      return *cache[i].format;
+    }
+  }
+  auto format = std::make_unique<ParsedFormat>(ParseFormat(format_code));
+  if (cache.size() < kCacheSize) {
+    last = cache.size();
+    cache.push_back({format_code, std::move(format)});
+  } else {
+    last = replace;
+    replace = (replace + 1) % kCacheSize;
+    cache[last] = {format_code, std::move(format)};
+  }
+  return *cache[last].format;
+}
+
 }  // namespace
 
 std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
@@ -440,25 +654,30 @@ std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
   const double v = value.number;
   if (std::isnan(v)) return u"NAN";
   if (std::isinf(v)) return v < 0 ? u"-INF" : u"INF";
-  const Decimal decimal = ToDecimal(std::fabs(v));
-  const char16_t separator = static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(locale.decimalSeparator)));
-  Text out;
-  if (v < 0) out += u'-';
-  const std::string& d = decimal.digits;
   if (v == 0) return u"0";
+  Text out;
+  // A whole number below 10^15 has all its digits among the 15 significant ones.
+  if (std::fabs(v) < 1e15 && v == std::trunc(v)) {
+    AppendInteger(out, static_cast<long long>(v), false);
+    return out;
+  }
+  const Decimal decimal = ToDecimal(std::fabs(v));
+  const char16_t separator = LocaleChar(locale.decimalSeparator);
+  if (v < 0) out += u'-';
+  const std::string_view d = decimal.Digits();
   if (decimal.exponent < 15 && std::fabs(v) >= 0.0001) {
     if (decimal.exponent < 0) {
       out += u'0';
       out += separator;
       out.append(static_cast<size_t>(-decimal.exponent - 1), u'0');
-      out += Widen(d);
+      AppendAscii(out, d);
     } else {
       const size_t point = static_cast<size_t>(decimal.exponent) + 1;
-      out += Widen(d.substr(0, point));
+      AppendAscii(out, d.substr(0, point));
       if (d.size() < point) out.append(point - d.size(), u'0');
       if (d.size() > point) {
         out += separator;
-        out += Widen(d.substr(point));
+        AppendAscii(out, d.substr(point));
       }
     }
     return out;
@@ -466,46 +685,35 @@ std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
   out += static_cast<char16_t>(d[0]);
   if (d.size() > 1) {
     out += separator;
-    out += Widen(d.substr(1));
+    AppendAscii(out, d.substr(1));
   }
   out += u'E';
-  out += Widen(std::to_string(decimal.exponent));
+  AppendInteger(out, decimal.exponent, false);
   return out;
 }
 
 std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale) {
   if (format_code.empty()) return PlainTextOfValue(value, locale);
-  const Text code = JoinAmPm(format_code);
-  std::vector<Text> sections(1);
-  for (char16_t c : code) {
-    if (c == u';') {
-      sections.emplace_back();
-    } else {
-      sections.back() += c;
-    }
-  }
-  const auto section = [&](size_t n) -> const Text& { return n <= sections.size() ? sections[n - 1] : sections[0]; };
-
   switch (value.kind) {
     case CellValue::Kind::Empty:
       return {};
     case CellValue::Kind::Boolean:
       return value.boolean ? u"TRUE" : u"FALSE";
-    case CellValue::Kind::String: {
-      Text out;
-      if (sections.size() >= 4) {
-        return RenderTextSection(sections[3], value.text, out) ? out : value.text;
-      }
-      if (sections[0].find(u'@') != Text::npos) {
-        return RenderTextSection(sections[0], value.text, out) ? out : value.text;
-      }
-      return value.text;
-    }
+    case CellValue::Kind::String:
     case CellValue::Kind::Number:
       break;
   }
+  const std::vector<Section>& sections = Parsed(format_code).sections;
+  // Built in this thread's buffer, which keeps its capacity, and copied out once.
+  thread_local Text out;
+  out.clear();
+  if (value.kind == CellValue::Kind::String) {
+    if (sections.size() >= 4) return RenderText(sections[3], value.text, out) ? out : value.text;
+    if (sections[0].has_at) return RenderText(sections[0], value.text, out) ? out : value.text;
+    return value.text;
+  }
   const double v = value.number;
-  const Text* chosen = &section(1);
+  const Section* chosen = &sections[0];
   double shown = v;
   if (v < 0 && sections.size() >= 2) {
     chosen = &sections[1];
@@ -513,8 +721,7 @@ std::u16string FormatCellValue(const CellValue& value, const std::u16string& for
   } else if (v == 0 && sections.size() >= 3) {
     chosen = &sections[2];
   }
-  Text out;
-  if (!RenderNumberSection(*chosen, shown, locale, out)) return PlainTextOfValue(value, locale);
+  if (!RenderNumber(*chosen, shown, locale, out)) return PlainTextOfValue(value, locale);
   return out;
 }
 

@@ -63,6 +63,8 @@ TRgb TWorkbookGlobals::PaletteColor(int index) const {
 const TXlsCell* TWorkSheet::FindCell(int row, int col) const {
   if (row < 0 || row >= static_cast<int>(Cells.size())) return nullptr;
   const std::vector<TXlsCell>& cells = Cells[row];
+  // Rows are mostly filled from column A on: the cell is then at its column's index.
+  if (col >= 0 && col < static_cast<int>(cells.size()) && cells[col].Col == col) return &cells[col];
   auto it = std::lower_bound(cells.begin(), cells.end(), col,
                              [](const TXlsCell& cell, int value) { return cell.Col < value; });
   if (it == cells.end() || it->Col != col) return nullptr;

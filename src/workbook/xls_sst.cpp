@@ -27,19 +27,28 @@ void BuildEntry(std::vector<std::uint8_t>& out, std::u16string_view chars, std::
   std::uint8_t flags = narrow ? 0 : 1;
   if (extension > 0) flags |= 0x04;
   if (runs > 0) flags |= 0x08;
-  out.push_back(static_cast<std::uint8_t>(chars.size()));
-  out.push_back(static_cast<std::uint8_t>(chars.size() >> 8));
-  out.push_back(flags);
+  const std::size_t header = 3 + (runs > 0 ? 2 : 0) + (extension > 0 ? 4 : 0);
+  const std::size_t start = out.size();
+  out.resize(start + header + chars.size() * (narrow ? 1 : 2));
+  std::uint8_t* p = out.data() + start;
+  Put16(p, static_cast<std::uint16_t>(chars.size()));
+  p[2] = flags;
+  p += 3;
   if (runs > 0) {
-    out.push_back(static_cast<std::uint8_t>(runs));
-    out.push_back(static_cast<std::uint8_t>(runs >> 8));
+    Put16(p, static_cast<std::uint16_t>(runs));
+    p += 2;
   }
   if (extension > 0) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(extension >> (8 * i)));
+    Put32(p, extension);
+    p += 4;
   }
   for (char16_t c : chars) {
-    out.push_back(static_cast<std::uint8_t>(c));
-    if (!narrow) out.push_back(static_cast<std::uint8_t>(c >> 8));
+    if (narrow) {
+      *p++ = static_cast<std::uint8_t>(c);
+    } else {
+      Put16(p, c);
+      p += 2;
+    }
   }
 }
 
@@ -117,6 +126,13 @@ std::int64_t TSST::Find(const std::uint8_t* bytes, std::size_t size, std::uint32
   }
 }
 
+// At least 64 slots and at least twice the entries, a power of two.
+std::size_t TSST::SlotsFor(std::size_t entries) {
+  std::size_t slots = 64;
+  while (slots < entries * 2) slots *= 2;
+  return slots;
+}
+
 void TSST::Rehash(std::size_t slots) {
   slots_.assign(slots, 0);
   const std::size_t mask = slots - 1;
@@ -130,6 +146,8 @@ void TSST::Rehash(std::size_t slots) {
 TSST::Id TSST::Insert(const std::uint8_t* bytes, std::size_t size, bool dedupe) {
   const std::uint32_t hash = HashBytes(bytes, size);
   if (dedupe) {
+    // The index is built at the first look-up: a table only read from a file never needs it.
+    if (slots_.empty() && !entries_.empty()) Rehash(SlotsFor(entries_.size()));
     const std::int64_t found = Find(bytes, size, hash);
     if (found >= 0) return static_cast<Id>(found);
   }
@@ -140,11 +158,12 @@ TSST::Id TSST::Insert(const std::uint8_t* bytes, std::size_t size, bool dedupe) 
   entry.hash = hash;
   if (pool_.capacity() < pool_.size() + size) pool_.reserve(std::max(pool_.size() + size, pool_.size() + 0x7E8000));
   pool_.insert(pool_.end(), bytes, bytes + size);
-  const bool known = !dedupe && Find(bytes, size, hash) >= 0;
   entries_.push_back(entry);
   const Id id = static_cast<Id>(entries_.size() - 1);
+  if (slots_.empty() && !dedupe) return id;  // no index yet
+  const bool known = !dedupe && Find(bytes, size, hash) >= 0;
   if (entries_.size() * 2 > slots_.size()) {
-    Rehash(std::max<std::size_t>(64, slots_.size() * 2));
+    Rehash(SlotsFor(entries_.size()));
   } else if (!known) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
@@ -170,12 +189,10 @@ std::span<const std::uint8_t> TSST::EntryBytes(Id id) const {
 std::u16string TSST::Text(Id id) const {
   const std::span<const std::uint8_t> bytes = EntryBytes(id);
   const EntryLayout layout = Layout(bytes);
-  std::u16string text;
-  text.resize(layout.count);
   const std::uint8_t* chars = bytes.data() + layout.header;
-  for (std::size_t i = 0; i < layout.count; ++i) {
-    text[i] = layout.wide ? static_cast<char16_t>(Get16(chars + 2 * i)) : static_cast<char16_t>(chars[i]);
-  }
+  if (!layout.wide) return std::u16string(chars, chars + layout.count);
+  std::u16string text(layout.count, u'\0');
+  for (std::size_t i = 0; i < layout.count; ++i) text[i] = static_cast<char16_t>(Get16(chars + 2 * i));
   return text;
 }
 

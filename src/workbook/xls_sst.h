@@ -67,12 +67,15 @@ class TSST {
 
   Id Insert(const std::uint8_t* bytes, std::size_t size, bool dedupe);
   std::int64_t Find(const std::uint8_t* bytes, std::size_t size, std::uint32_t hash) const;
+  static std::size_t SlotsFor(std::size_t entries);
   void Rehash(std::size_t slots);
   bool Less(Id a, Id b) const;
 
   std::vector<std::uint8_t> pool_;
   std::vector<Entry> entries_;
-  std::vector<std::uint32_t> slots_;  // open addressing: id + 1, 0 for a free slot
+  // Open addressing: id + 1, 0 for a free slot. Empty until the first Add; equal texts read
+  // from a file are all in it, the lowest id first on its probe path.
+  std::vector<std::uint32_t> slots_;
   std::vector<std::uint8_t> scratch_;
 };
 

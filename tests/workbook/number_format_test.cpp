@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "text/codepage.h"
 
 namespace ln40 {
@@ -88,6 +92,49 @@ TEST(NumberFormat, PlainTextOfNumbers) {
       {1.0 / 3, "0,333333333333333"},             {0, "0"},                {46364.524259259, "46364,524259259"},
   };
   for (const auto& c : cases) EXPECT_EQ(Show(CellValue::Number(c.value), u""), c.text) << c.value;
+}
+
+// The general format ("" or a code such as "General" that no step can take) shows the plain
+// text: whole numbers take a shortcut that must give what the 15-digit path gives.
+TEST(NumberFormat, GeneralFormatOfEdgeNumbers) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {
+      {999999999999999.0, "999999999999999"},  {-999999999999999.0, "-999999999999999"},
+      {1e15, "1E15"},                          {-1e15, "-1E15"},
+      {123456789012345.6, "123456789012346"},  {-0.0, "0"},
+      {0.0001, "0,0001"},                      {0.00009999999999999999, "1E-4"},
+      {-0.00012345, "-0,00012345"},            {1234.5, "1234,5"},
+      {5000001, "5000001"},                    {1.0 / 86400, "1,15740740740741E-5"},
+      {1e300, "1E300"},                        {-2.5e-300, "-2,5E-300"},
+      {4503599627370497.0, "4,5035996273705E15"}, {99999.999999999999, "100000"},
+      {1e14 + 0.5, "100000000000000"},         {-2147483649.0, "-2147483649"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Show(CellValue::Number(c.value), u""), c.text) << c.value;
+    EXPECT_EQ(Show(CellValue::Number(c.value), u"General"), c.text) << c.value;
+  }
+}
+
+// Codes are taken apart once and kept per thread; the regional settings are applied at each
+// rendering, and more codes than the cache holds still render each as its own.
+TEST(NumberFormat, ReusedCodesRenderAsFresh) {
+  Locale comma = WorkedLocale();
+  Locale point = Locale::WorkedExample();
+  point.thousandsSeparator = ',';
+  const std::u16string codes[] = {
+      u"0.00",  u"#,##0.0", u"hh:mm:ss", u"0%",    u"0.0E+00", u"dd/mm/YYYY", u"@",    u"\\#0",  u"0;-0;z", u"[Red]0",
+      u"mm:ss", u"h:mm AM/PM", u"#.##",  u"000",   u"\"x\"@",  u"yyyy",       u"General", u"0.000", u"d",   u"# ?\?"};
+  const CellValue value = CellValue::Number(1234.5678);
+  std::vector<std::string> first;
+  for (const auto& code : codes) first.push_back(Show(value, code, comma));
+  for (int pass = 0; pass < 3; ++pass) {
+    for (std::size_t i = 0; i < std::size(codes); ++i) EXPECT_EQ(Show(value, codes[i], comma), first[i]) << i;
+  }
+  EXPECT_EQ(Show(value, u"#,##0.0", comma), "1 234,6");
+  EXPECT_EQ(Show(value, u"#,##0.0", point), "1,234.6");
+  EXPECT_EQ(Show(value, u"#,##0.0", comma), "1 234,6");
 }
 
 }  // namespace
