@@ -3,6 +3,12 @@
 # missing), configures, builds, and then runs the tests, the demo or the benchmarks.
 #
 #   ./build.sh test    build and run every test (what CI runs)
+#   ./build.sh test --sanitize
+#                      the same in build-sanitize/ with AddressSanitizer and
+#                      UndefinedBehaviorSanitizer (fuzz-short is left out: the fuzzers
+#                      carry both sanitizers already)
+#   ./build.sh fuzz SECONDS
+#                      build every libFuzzer harness with clang and run each for SECONDS
 #   ./build.sh demo    build and open the window with a simulated LN40 sending times
 #                      (without a display: the program handling a recorded reader stream)
 #   ./build.sh run     build and open the window for a real reader (arguments go to ln40util)
@@ -12,8 +18,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 command=${1:-test}
-build_dir=${BUILD_DIR:-build}
-packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev python3-olefile python3-xlrd python3-xlwt)
+sanitize=0
+[ "${2:-}" = "--sanitize" ] && sanitize=1
+if [ "$sanitize" = 1 ]; then build_dir=${BUILD_DIR:-build-sanitize}; else build_dir=${BUILD_DIR:-build}; fi
+packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev python3-olefile python3-xlrd python3-xlwt poppler-utils)
 
 install_missing_packages() {
   local missing=()
@@ -33,8 +41,25 @@ install_missing_packages() {
 
 configure_and_build() {
   local type=$1
-  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" >/dev/null
+  local extra=()
+  if [ "$sanitize" = 1 ]; then
+    local flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+    # -O1 with line tables only: half the compile time of -O2 -g, and the reports still
+    # name file and line. Benchmarks measure nothing useful under the sanitizers.
+    type=Debug
+    extra=(-DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags"
+           -DCMAKE_SHARED_LINKER_FLAGS="$flags" -DLN40_BUILD_BENCH=OFF)
+  fi
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${extra[@]}" >/dev/null
   cmake --build "$build_dir" --parallel "$(nproc)"
+}
+
+# Every report of the sanitizers fails the test that caused it. Leaks inside third-party
+# libraries (Qt, fontconfig) are suppressed by name in tests/sanitize/lsan.supp.
+sanitizer_environment() {
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:check_initialization_order=1}
+  export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+  export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/sanitize/lsan.supp:print_suppressions=0}
 }
 
 # The window with a simulated LN40 (ln40sim) on a pseudo-terminal: times arrive at once.
@@ -72,7 +97,22 @@ case "$command" in
   test)
     configure_and_build RelWithDebInfo
     # Soak and fuzz runs carry their own labels and stay out of the default run.
-    ctest --test-dir "$build_dir" --output-on-failure --parallel "$(nproc)" --label-exclude '^(soak|fuzz)$'
+    if [ "$sanitize" = 1 ]; then
+      sanitizer_environment
+      ctest --test-dir "$build_dir" --output-on-failure --parallel "$(nproc)" --label-exclude '^(soak|fuzz|fuzz-short)$'
+    else
+      ctest --test-dir "$build_dir" --output-on-failure --parallel "$(nproc)" --label-exclude '^(soak|fuzz)$'
+    fi
+    ;;
+  fuzz)
+    seconds=${2:-}
+    case "$seconds" in ''|*[!0-9]*) echo "usage: ./build.sh fuzz SECONDS" >&2; exit 2 ;; esac
+    # The harnesses are built with clang by their tests (fuzz/run_fuzzer.sh), in
+    # $build_dir/fuzz-clang; the main build only has to be configured. One harness after
+    # the other, each for SECONDS; a finding fails its test and leaves the input in
+    # $build_dir/fuzz/.../NAME/.
+    cmake -S . -B "$build_dir" -G Ninja -DLN40_FUZZ_SECONDS="$seconds" >/dev/null
+    ctest --test-dir "$build_dir" --output-on-failure -L '^fuzz$'
     ;;
   demo)
     configure_and_build RelWithDebInfo
@@ -97,7 +137,7 @@ case "$command" in
     done
     ;;
   *)
-    echo "usage: ./build.sh [test|demo|run|bench|build]" >&2
+    echo "usage: ./build.sh [test [--sanitize]|fuzz SECONDS|demo|run|bench|build]" >&2
     exit 2
     ;;
 esac

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -30,7 +31,9 @@
 #include "grid_model.h"
 #include "grid_view.h"
 #include "help_text.h"
+#include "html_settings_dialog.h"
 #include "icons.h"
+#include "qt_print_host.h"
 #include "qt_text.h"
 #include "system_clipboard.h"
 #include "text/date_time.h"
@@ -188,10 +191,12 @@ QWidget* MainWindow::BuildToolbar() {
 
   const auto later = std::function<void()>();
   AddToolButton(row, "SpeedButton1", "Close", "close", [this] { close(); });
-  AddToolButton(row, "SpeedButton2", "Save as excel file", "save-excel", later);
-  AddToolButton(row, "SpeedButton3", "Print ", "print", later);
-  AddToolButton(row, "SpeedButton4", "Save as html file", "html", later);
-  QToolButton* xml = AddToolButton(row, "SpeedButton5", "Save as XML file", nullptr, later);
+  AddToolButton(row, "SpeedButton2", "Save as excel file", "save-excel",
+                [this] { controller_->SaveAsExcelFileClick(); });
+  AddToolButton(row, "SpeedButton3", "Print ", "print", [this] { controller_->PrintClick(); });
+  AddToolButton(row, "SpeedButton4", "Save as html file", "html", [this] { controller_->SaveAsHtmlFileClick(); });
+  QToolButton* xml = AddToolButton(row, "SpeedButton5", "Save as XML file", nullptr,
+                                   [this] { controller_->SaveAsXmlFileClick(); });
   xml->setText(QStringLiteral("XML"));
   QFont bold = xml->font();
   bold.setBold(true);
@@ -210,13 +215,17 @@ QWidget* MainWindow::BuildToolbar() {
     button->setCheckable(true);
     latch->addButton(button);
   }
-  AddToolButton(row, "SpeedButton12", "Mail log og excel file", "mail", later);
-  AddToolButton(row, "SpeedButton19", "Print startlist", "start-list", later);
-  AddToolButton(row, "SpeedButton14", "Print result list", "result-list", later);
-  AddToolButton(row, "SpeedButton17", "Open excel file", "open-excel", later);
-  AddToolButton(row, "SpeedButton6", "Get data from klubben online", "klubben", later);
+  AddToolButton(row, "SpeedButton12", "Mail log og excel file", "mail", [this] { controller_->MailClick(); });
+  AddToolButton(row, "SpeedButton19", "Print startlist", "start-list", [this] { controller_->PrintStartListClick(); });
+  AddToolButton(row, "SpeedButton14", "Print result list", "result-list",
+                [this] { controller_->PrintResultListClick(); });
+  AddToolButton(row, "SpeedButton17", "Open excel file", "open-excel",
+                [this] { controller_->OpenExcelFileClick(); });
+  AddToolButton(row, "SpeedButton6", "Get data from klubben online", "klubben",
+                [this] { controller_->GetDataFromKlubbenOnlineClick(); });
   AddToolButton(row, "SpeedButton7", "Search for data", "search-data", [this] { SearchForData(); });
-  AddToolButton(row, "SpeedButton13", "Assign startnumbers and starttime", "assign", later);
+  AddToolButton(row, "SpeedButton13", "Assign startnumbers and starttime", "assign",
+                [this] { controller_->AssignStartNumbersClick(); });
 
   port_list_ = new QComboBox(bar);
   port_list_->setObjectName(QStringLiteral("ComboBox1"));
@@ -672,6 +681,62 @@ bool MainWindow::InputQuery(const std::string& caption, const std::string& promp
   return ok;
 }
 
+std::optional<std::string> MainWindow::ChooseFileToOpen(const OpenDialogOptions& options) {
+  QStringList filters;
+  for (const FileDialogFilter& filter : options.filters) {
+    // "*.*" shows every file, as it does on the reader's home platform; on Linux a name
+    // need not have a dot.
+    const QString pattern = filter.pattern == "*.*" ? QStringLiteral("*") : ToQt(filter.pattern);
+    filters << ToQt(filter.name) + QStringLiteral(" (") + pattern + QLatin1Char(')');
+  }
+  QFileDialog dialog(this, ToQt(options.title));
+  dialog.setObjectName(QStringLiteral("OpenDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(options.file_must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(ToQt(options.default_extension));
+  dialog.setSizeGripEnabled(options.resizable);
+  if (!options.file_name.empty()) dialog.selectFile(QString::fromStdString(options.file_name));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  // A file-system name: UTF-8, as Linux takes it.
+  return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> MainWindow::ChooseFileToSave(const SaveDialogOptions& options) {
+  QStringList filters;
+  for (const FileDialogFilter& filter : options.filters) {
+    const QString pattern = filter.pattern == "*.*" ? QStringLiteral("*") : ToQt(filter.pattern);
+    filters << ToQt(filter.name) + QStringLiteral(" (") + pattern + QLatin1Char(')');
+  }
+  QFileDialog dialog(this, ToQt(options.title));
+  dialog.setObjectName(QStringLiteral("SaveDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirm_overwrite);
+  if (!options.file_name.empty()) dialog.selectFile(QString::fromStdString(options.file_name));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  // The default extension goes only to a name typed without one ("times" gives times.xlm),
+  // whichever filter is chosen; the dialog's own suffix rule is not used for that reason.
+  return WithDefaultExtension(dialog.selectedFiles().first().toStdString(), options.default_extension);
+}
+
+DialogAnswer MainWindow::AskYesNoCancel(const std::string& text, const std::string& caption) {
+  QMessageBox box(QMessageBox::Question, ToQt(caption), ToQtMessage(text),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+  box.setObjectName(QStringLiteral("YesNoCancelBox"));
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return DialogAnswer::Yes;
+    case QMessageBox::No:
+      return DialogAnswer::No;
+    default:
+      return DialogAnswer::Cancel;  // Cancel, Escape or the window closed
+  }
+}
+
 bool MainWindow::ShowComSetup(ComSetupChoices& choices) {
   ComSetupDialog dialog(choices, this);
   if (dialog.exec() != QDialog::Accepted) return false;
@@ -680,6 +745,31 @@ bool MainWindow::ShowComSetup(ComSetupChoices& choices) {
 }
 
 void MainWindow::ShowAbout() { about_->ShowModal(); }
+
+PrintHost* MainWindow::Printer() {
+  if (!print_host_) print_host_ = std::make_unique<QtPrintHost>(this, *setup_.clock, setup_.locale);
+  return print_host_.get();
+}
+
+bool MainWindow::ShowHtmlSettings(HTMLSettings& settings, const std::function<void(const HTMLSettings&)>& preview) {
+  // The preview's errors (a page that cannot be written) end in the standard error report,
+  // not in Qt's event loop.
+  HtmlSettingsDialog dialog(settings, [this, preview](const HTMLSettings& values) { Run([&] { preview(values); }); },
+                            this);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+SystemColors MainWindow::DesktopColors() const {
+  const auto rgb = [](const QColor& color) { return static_cast<CellColor>(color.rgb() & 0xFFFFFF); };
+  const QPalette colors = palette();
+  SystemColors system;
+  system.buttonFace = rgb(colors.color(QPalette::Button));
+  system.window = rgb(colors.color(QPalette::Base));
+  system.windowText = rgb(colors.color(QPalette::Text));
+  system.infoBackground = rgb(QToolTip::palette().color(QPalette::ToolTipBase));
+  system.light3D = rgb(colors.color(QPalette::Midlight));
+  return system;
+}
 
 void MainWindow::OpenUrl(const std::string& url) {
   if (!QDesktopServices::openUrl(QUrl(QString::fromStdString(url)))) {

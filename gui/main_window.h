@@ -33,6 +33,7 @@ class AboutBox;
 class FindTextDialog;
 class GridTableModel;
 class GridView;
+class QtPrintHost;
 
 // What the window is made of beyond its widgets.
 struct WindowSetup {
@@ -82,9 +83,15 @@ class MainWindow : public QWidget, public MainWindowView {
   void ShowError(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
+  std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions& options) override;
+  std::optional<std::string> ChooseFileToSave(const SaveDialogOptions& options) override;
+  DialogAnswer AskYesNoCancel(const std::string& text, const std::string& caption) override;
   bool ShowComSetup(ComSetupChoices& choices) override;
   void ShowAbout() override;
   void OpenUrl(const std::string& url) override;
+  PrintHost* Printer() override;
+  bool ShowHtmlSettings(HTMLSettings& settings, const std::function<void(const HTMLSettings&)>& preview) override;
+  SystemColors DesktopColors() const override;
   void TablesChanged() override;
 
   // LinkControls
@@ -141,6 +148,7 @@ class MainWindow : public QWidget, public MainWindowView {
   QTimer* status_note_timer_ = nullptr;
   QTimer* timers_[3] = {nullptr, nullptr, nullptr};
   AboutBox* about_ = nullptr;
+  std::unique_ptr<QtPrintHost> print_host_;  // made on first use
 
   std::unique_ptr<TextClipboard> clipboard_;
   std::unique_ptr<GridKeyHandler> sheet_keys_;

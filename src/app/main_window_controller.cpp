@@ -3,8 +3,14 @@
 #include <exception>
 
 #include "link/reader_discovery.h"
+#include "reports/mail_command.h"
+#include "reports/xdg_email_composer.h"
 #include "sheet/runner_sheet.h"
 #include "timing/read_times_table.h"
+#include "workbook/autosave.h"
+#include "workbook/grid_excel_io.h"
+#include "workbook/table_xml_export.h"
+#include "workbook/workbook_commands.h"
 
 namespace ln40 {
 
@@ -119,6 +125,17 @@ MainWindowController::MainWindowController(MainWindowView& view, EventThread& ev
   link_.OnReceiveError = [this](const std::string& text) { view_.ShowStatus(text); };
   link_.Port().OnAfterOpen = [this] { view_.ShowActivityLamp(); };
   link_.Port().OnError = [this](const ComErrors&) { view_.HideActivityLamp(); };
+  grid_excel_io1_ = std::make_unique<TGridExcelIO>(station_.Sheet());
+  grid_excel_io2_ = std::make_unique<TGridExcelIO>(station_.ReadTimes());
+  for (TGridExcelIO* exchange : {grid_excel_io1_.get(), grid_excel_io2_.get()}) {
+    exchange->SetLocale(locale);
+    exchange->SetClock(&clock);
+  }
+  autosave = [this] { AutosaveTables(data_folder_, *grid_excel_io1_, *grid_excel_io2_); };
+  reports_ = std::make_unique<WindowReports>(view_, clock, locale, data_folder_);
+  mailComposer = std::make_unique<XdgEmailComposer>(XdgEmailComposer::CommandFromEnvironment());
+  // "mail.xls" holds the same two sheets as a saved workbook, through the same exchanges.
+  writeMailWorkbook = [this](const std::string& path) { SaveBothTables(*grid_excel_io1_, *grid_excel_io2_, path); };
 }
 
 MainWindowController::~MainWindowController() {
@@ -251,6 +268,73 @@ void MainWindowController::AssignStartNumbersClick() {
     SeededDrawSource draw = SeededDrawSource::FromClock();
     AssignStartNumbersAndTimes(station_.Sheet(), dialogs, draw, view_.FieldText("MaskEditEx1"), previous_class_);
   });
+}
+
+void MainWindowController::MailClick() {
+  Guarded([this] {
+    MailCommandContext context;
+    context.race = view_.FieldText("Edit3");
+    context.sub = view_.FieldText("Edit2");
+    context.folder = data_folder_;
+    context.chronexLog = view_.IsChecked("cbchronex");
+    context.bfgLog = view_.IsChecked("cbbfg");
+    context.prompt = dialogs_.get();
+    context.composer = mailComposer.get();
+    context.readAddress = [this] { return ReadMailAddress(settings_); };
+    context.writeAddress = [this](const std::string& address) { WriteMailAddress(settings_, address); };
+    context.writeWorkbook = writeMailWorkbook;
+    context.autosaveIndicator = [this](bool shown) { view_.SetAutosaveIndicator(shown); };
+    context.note = [this](const std::string& text) { view_.ShowStatus(text); };
+    RunMailCommand(context);
+  });
+}
+
+void MainWindowController::OpenExcelFileClick() {
+  Guarded([this] {
+    OpenDialogOptions options = OpenExcelDialogOptions();
+    options.file_name = open_excel_name_;
+    const std::optional<std::string> file = view_.ChooseFileToOpen(options);
+    if (file) open_excel_name_ = *file;
+    OpenRunnerSheet(*grid_excel_io1_, file, RunnerSheetHeadings());
+  });
+}
+
+void MainWindowController::SaveAsExcelFileClick() {
+  Guarded([this] {
+    SaveDialogOptions options = SaveExcelDialogOptions();
+    options.file_name = save_excel_name_;
+    const std::optional<std::string> file = view_.ChooseFileToSave(options);
+    if (!file) return;
+    save_excel_name_ = *file;
+    SaveBothTables(*grid_excel_io1_, *grid_excel_io2_, *file);
+  });
+}
+
+void MainWindowController::SaveAsXmlFileClick() {
+  Guarded([this] {
+    SaveDialogOptions options = SaveXmlDialogOptions();
+    options.file_name = save_xml_name_;
+    const std::optional<std::string> file = view_.ChooseFileToSave(options);
+    if (!file) return;
+    save_xml_name_ = *file;
+    SaveTableAsXml(station_.ReadTimes(), ReadTimesHeadings(), *file);
+  });
+}
+
+void MainWindowController::PrintClick() {
+  Guarded([this] { reports_->Print(station_.ReadTimes(), station_.Sheet()); });
+}
+
+void MainWindowController::SaveAsHtmlFileClick() {
+  Guarded([this] { reports_->SaveAsHtml(station_.ReadTimes(), station_.Sheet()); });
+}
+
+void MainWindowController::PrintStartListClick() {
+  Guarded([this] { reports_->StartList(station_.Sheet()); });
+}
+
+void MainWindowController::PrintResultListClick() {
+  Guarded([this] { reports_->ResultList(station_.Sheet()); });
 }
 
 void MainWindowController::ReadTimesRightClick(int row, int shown_col) {

@@ -11,12 +11,16 @@
 #include "app/main_window_view.h"
 #include "app/settings_file.h"
 #include "app/settings_store.h"
+#include "app/window_reports.h"
 #include "link/reader_link.h"
+#include "reports/mail_composer.h"
 #include "text/clock.h"
 #include "timing/resend_request.h"
 #include "timing/timing_station.h"
 
 namespace ln40 {
+
+class TGridExcelIO;
 
 inline constexpr const char* kWindowCaption = "Vexa LN40 utility ver 0.92";
 inline constexpr const char* kVersion = "0.9.2.0";
@@ -65,18 +69,39 @@ class MainWindowController {
   void AboutClick();
   void GetDataFromKlubbenOnlineClick();  // SpeedButton6: the entry import
   void AssignStartNumbersClick();        // SpeedButton13: start numbers and start times
+  void OpenExcelFileClick();             // SpeedButton17: "Open excel file" into the runner sheet
+  void SaveAsExcelFileClick();           // SpeedButton2: both tables into one workbook
+  void SaveAsXmlFileClick();             // SpeedButton5: the read-times table as XML
+  void MailClick();                      // SpeedButton12: "Mail log og excel file"
+  void PrintClick();                     // SpeedButton3: "Print "
+  void SaveAsHtmlFileClick();            // SpeedButton4: "Save as html file"
+  void PrintStartListClick();            // SpeedButton19: "Print startlist"
+  void PrintResultListClick();           // SpeedButton14: "Print result list"
 
   // The grids.
   void ReadTimesRightClick(int row, int shown_col);
   void SheetEditingDone(int row);
   void SheetRowInsertedByKey(int row);
 
+  // The print and HTML settings of both tables, kept while the program runs.
+  WindowReports& Reports() { return *reports_; }
+
   // State other commands share with the window.
   std::string& PreviousClass() { return previous_class_; }
   EntryImportState& EntryImport() { return entry_import_; }
 
-  // The autosave, filled in by the workbook commands; empty until then.
+  // The autosave of both tables into the program's folder (autosave.xls, autosave.bak);
+  // tests put in their own.
   std::function<void()> autosave;
+
+  // The workbook exchanges of the runner sheet and of the read-times table.
+  TGridExcelIO& GridExcelIO1() { return *grid_excel_io1_; }
+  TGridExcelIO& GridExcelIO2() { return *grid_excel_io2_; }
+
+  // The mail command's composer (xdg-email, or the program LN40UTIL_MAIL_COMMAND names) and
+  // the writer of both tables into "mail.xls" (path in UTF-8); tests put in their own.
+  std::unique_ptr<MailComposer> mailComposer;
+  std::function<void(const std::string& path)> writeMailWorkbook;
 
  private:
   class WindowFields;
@@ -100,6 +125,11 @@ class MainWindowController {
   TTimingStation station_;
   std::string previous_class_;
   EntryImportState entry_import_;
+  std::unique_ptr<TGridExcelIO> grid_excel_io1_;
+  std::unique_ptr<TGridExcelIO> grid_excel_io2_;
+  std::unique_ptr<WindowReports> reports_;
+  // The names last chosen in the dialogs od1, SaveDialog1 and SaveDialog2.
+  std::string open_excel_name_, save_excel_name_, save_xml_name_;
 };
 
 }  // namespace ln40

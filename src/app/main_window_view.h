@@ -2,12 +2,15 @@
 // What the main window's logic needs of the window on screen: its pages, options panel,
 // option boxes and fields (by their stored value names), port list, status field, lamps,
 // timers and dialogs. The Qt window implements it; tests pass a fake.
+#include <functional>
 #include <string>
 
 #include <optional>
 
+#include "app/workbook_dialogs.h"
 #include "link/com_setup.h"
 #include "link/reader_discovery.h"
+#include "reports/report_commands.h"
 #include "sheet/entry_import.h"
 #include "sheet/start_assignment.h"
 
@@ -59,10 +62,25 @@ class MainWindowView : public LinkControls {
   virtual void OpenUrl(const std::string& url) = 0;
   // A file open dialog: the chosen file (a file-system name) or nothing when cancelled.
   virtual std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions&) { return std::nullopt; }
+  // A file save dialog: the chosen file (a file-system name, the default extension added to a
+  // name without one) or nothing when cancelled.
+  virtual std::optional<std::string> ChooseFileToSave(const SaveDialogOptions&) { return std::nullopt; }
   // A message box with Yes, No and Cancel.
   virtual DialogAnswer AskYesNoCancel(const std::string& /*text*/, const std::string& /*caption*/) {
     return DialogAnswer::Cancel;
   }
+
+  // Printing: the print settings dialog and the printer; nullptr where there is none (the
+  // report commands then print nothing and still write their pages).
+  virtual PrintHost* Printer() { return nullptr; }
+  // The modal "HTML Settings" dialog for one table's settings; "Preview" stores the values
+  // and calls `preview` with them. True for "OK" (the values stored), false for "Cancel".
+  virtual bool ShowHtmlSettings(HTMLSettings& /*settings*/,
+                                const std::function<void(const HTMLSettings&)>& /*preview*/) {
+    return false;
+  }
+  // The desktop's colours, for the pages and printouts of the tables.
+  virtual SystemColors DesktopColors() const { return {}; }
 
   // The tables may have changed: the grids show them anew (rows appended are cheap).
   virtual void TablesChanged() = 0;

@@ -34,6 +34,9 @@ class FakeMainWindow : public MainWindowView {
   bool input_ok = true;
   std::string input_answer;
   std::optional<std::string> file_to_open;
+  std::optional<std::string> file_to_save;  // as typed; the default extension is added
+  std::vector<OpenDialogOptions> open_dialogs;
+  std::vector<SaveDialogOptions> save_dialogs;
   DialogAnswer answer = DialogAnswer::No;
   std::vector<std::string> questions;
 
@@ -64,7 +67,15 @@ class FakeMainWindow : public MainWindowView {
   bool ShowComSetup(ComSetupChoices&) override { return false; }
   void ShowAbout() override { ++about; }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
-  std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions&) override { return file_to_open; }
+  std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions& options) override {
+    open_dialogs.push_back(options);
+    return file_to_open;
+  }
+  std::optional<std::string> ChooseFileToSave(const SaveDialogOptions& options) override {
+    save_dialogs.push_back(options);
+    if (!file_to_save) return std::nullopt;
+    return WithDefaultExtension(*file_to_save, options.default_extension);
+  }
   DialogAnswer AskYesNoCancel(const std::string& text, const std::string&) override {
     questions.push_back(text);
     return answer;

@@ -27,6 +27,12 @@ extern const std::string kStartlistHelp;
 int RunXls2csv(const std::vector<std::string>& args);
 extern const std::string kXls2csvHelp;
 
+int RunCsv2xls(const std::vector<std::string>& args);
+extern const std::string kCsv2xlsHelp;
+
+int RunXml(const std::vector<std::string>& args);
+extern const std::string kXmlHelp;
+
 // The result and start list pages share one run (results_command.cpp).
 enum class ListPageKind { Results, Start };
 int RunListPage(ListPageKind kind, const std::vector<std::string>& args);

@@ -18,7 +18,9 @@ const char* const kUsage =
     "  serve         a timing station without a screen on the reader's serial port\n"
     "  entries XML OUT  import a club system's entry file into a runner sheet\n"
     "  assign IN OUT    give a runner sheet start numbers and start times\n"
-    "  xls2csv IN [OUT] the first sheet of a workbook as CSV, cells as their formats show them\n"
+    "  xls2csv IN [OUT] a workbook opened into the runner sheet, as CSV\n"
+    "  csv2xls IN OUT   a runner sheet saved as a workbook (sheets \"LN40\" and \"Excel\")\n"
+    "  xml IN.csv OUT   a read-times table as the XML file of \"Save as XML file\"\n"
     "  results IN [OUT.htm]    the result list page of a runner sheet\n"
     "  startlist IN [OUT.htm]  the start list page of a runner sheet\n"
     "\n"
@@ -36,6 +38,8 @@ const Command kCommands[] = {
     {"entries", &ln40::cli::RunEntries, &ln40::cli::kEntriesHelp},
     {"assign", &ln40::cli::RunAssign, &ln40::cli::kAssignHelp},
     {"xls2csv", &ln40::cli::RunXls2csv, &ln40::cli::kXls2csvHelp},
+    {"csv2xls", &ln40::cli::RunCsv2xls, &ln40::cli::kCsv2xlsHelp},
+    {"xml", &ln40::cli::RunXml, &ln40::cli::kXmlHelp},
     {"results", &ln40::cli::RunResults, &ln40::cli::kResultsHelp},
     {"startlist", &ln40::cli::RunStartlist, &ln40::cli::kStartlistHelp},
 };
@@ -44,9 +48,13 @@ const Command kCommands[] = {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+  if (args.empty()) {
+    std::cerr << kUsage;  // a command is missing: an error like any other
+    return 1;
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::cout << kUsage;
-    return args.empty() ? 1 : 0;
+    return 0;
   }
   for (const Command& command : kCommands) {
     if (args[0] != command.name) continue;
