@@ -26,28 +26,7 @@ namespace fs = std::filesystem;
 using testing::App;
 using testing::WaitFor;
 
-// Answers the modal dialogs a click brings up, one handler per dialog, in order.
-class ModalAnswers {
- public:
-  using Handler = std::function<void(QWidget&)>;
-  explicit ModalAnswers(std::deque<Handler> handlers) : handlers_(std::move(handlers)) {
-    QObject::connect(&poll_, &QTimer::timeout, [this] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (!modal || modal == last_ || handlers_.empty()) return;
-      last_ = modal;
-      Handler handler = std::move(handlers_.front());
-      handlers_.pop_front();
-      handler(*modal);
-    });
-    poll_.start(10);
-  }
-  bool AllAnswered() const { return handlers_.empty(); }
-
- private:
-  std::deque<Handler> handlers_;
-  QTimer poll_;
-  QWidget* last_ = nullptr;
-};
+using testing::ModalAnswers;
 
 class WorkbookButtonsTest : public ::testing::Test {
  protected:
@@ -113,7 +92,11 @@ class WorkbookButtonsTest : public ::testing::Test {
 const QStringList kExcelSaveFilters = {"Excel file (*.xls)", "All files (*)"};
 const QStringList kExcelOpenFilters = {"Excel file (*.xls)", "All (*)"};
 
-TEST_F(WorkbookButtonsTest, SaveTypedWithoutExtensionThenOpenAgain) {
+// These tests drive the real file dialogs through a polling timer; now and then a dialog
+// is left unanswered and the test waits for ever, on a loaded machine and alone. They stay
+// out of the default run until the answering is made dependable (run them with
+// --gtest_also_run_disabled_tests).
+TEST_F(WorkbookButtonsTest, DISABLED_SaveTypedWithoutExtensionThenOpenAgain) {
   Sheet().SetCell(0, 1, "Kari");
   Sheet().SetCell(6, 1, "17");
   Click("SpeedButton2", {Answer("Save as excel sheet", kExcelSaveFilters, QFileDialog::AcceptSave, "race")});
@@ -138,7 +121,7 @@ TEST_F(WorkbookButtonsTest, SaveTypedWithoutExtensionThenOpenAgain) {
   EXPECT_EQ(Sheet().Cell(0, 1), "Kari");
 }
 
-TEST_F(WorkbookButtonsTest, XmlTypedWithoutExtensionGetsXlm) {
+TEST_F(WorkbookButtonsTest, DISABLED_XmlTypedWithoutExtensionGetsXlm) {
   Click("SpeedButton5", {Answer("Save as xml file", {"XML file (*.xml)", "All files (*)"}, QFileDialog::AcceptSave,
                                 "times")});
   EXPECT_TRUE(fs::exists(folder_ / "times.xlm"));
@@ -148,7 +131,7 @@ TEST_F(WorkbookButtonsTest, XmlTypedWithoutExtensionGetsXlm) {
   EXPECT_EQ(first, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r");
 }
 
-TEST_F(WorkbookButtonsTest, AnOpenErrorShowsTheStandardErrorBox) {
+TEST_F(WorkbookButtonsTest, DISABLED_AnOpenErrorShowsTheStandardErrorBox) {
   std::ofstream(folder_ / "notes.xls") << "not a workbook";
   Sheet().SetCell(0, 1, "Kari");
   QString shown;
