@@ -116,13 +116,13 @@ PrintSettingsDialog::PrintSettingsDialog(const TGridTable& table, const TableLoo
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, font, this, title);
     if (!ok) return std::nullopt;
-    FontSpec spec;
-    spec.name = FromQt(chosen.family());
-    spec.size = std::max(1, static_cast<int>(std::lround(chosen.pointSizeF())));
-    spec.bold = chosen.bold();
-    spec.italic = chosen.italic();
-    spec.underline = chosen.underline();
-    return spec;
+    FontSpec picked;
+    picked.name = FromQt(chosen.family());
+    picked.size = std::max(1, static_cast<int>(std::lround(chosen.pointSizeF())));
+    picked.bold = chosen.bold();
+    picked.italic = chosen.italic();
+    picked.underline = chosen.underline();
+    return picked;
   };
   show_message_ = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
 
