@@ -53,6 +53,8 @@ void RemoveStaleTemporaryFiles(const AutosaveFiles& files) {
 // autosave.bak := the file autosave.xls is now. A hard link put in place by rename replaces
 // the old backup in one step and keeps autosave.xls where it is; on a file system without
 // hard links (FAT on a memory stick) autosave.xls itself is renamed to autosave.bak.
+// After a crash between the two renames of a tick, autosave.bak and autosave.xls are links
+// to one file; rename then leaves the new link in place, so it is removed afterwards.
 void KeepAsBackup(const AutosaveFiles& files) {
   const std::string link_name = TemporaryNameBeside(files.backup);
   if (::link(files.file.c_str(), link_name.c_str()) == 0) {
@@ -62,6 +64,7 @@ void KeepAsBackup(const AutosaveFiles& files) {
       ::unlink(link_name.c_str());
       throw;
     }
+    ::unlink(link_name.c_str());
     return;
   }
   RenameFile(files.file, files.backup);

@@ -89,6 +89,20 @@ TEST(AutosaveRotation, BackupFromAnEarlierRunIsReplacedByTheLastAutosave) {
   EXPECT_EQ(ReadAll(files.backup), "autosave of last week");
 }
 
+// A crash after the backup link was put in place but before the new autosave was renamed
+// leaves autosave.xls and autosave.bak as two names of one file. The next tick must not
+// leave its link behind (rename between two links of one file does nothing).
+TEST(AutosaveRotation, TickAfterACrashBetweenTheRenamesLeavesNoExtraLink) {
+  test::TempFolder folder;
+  const AutosaveFiles files = AutosaveFilesIn(folder.path().string());
+  WriteText(files.file, "crashed tick");
+  ASSERT_EQ(::link(files.file.c_str(), files.backup.c_str()), 0);
+  RotateAutosave(files, Writes("next tick"));
+  EXPECT_EQ(ReadAll(files.file), "next tick");
+  EXPECT_EQ(ReadAll(files.backup), "crashed tick");
+  EXPECT_EQ(FilesIn(folder.path()), (std::set<std::string>{"autosave.bak", "autosave.xls"}));
+}
+
 TEST(AutosaveRotation, FailedWriteLeavesBothFilesAndNoTemporaryFile) {
   test::TempFolder folder;
   const AutosaveFiles files = AutosaveFilesIn(folder.path().string());
