@@ -86,7 +86,8 @@ void WriteWorkbook(const std::string& csv_path, const std::string& xls_path) {
       } else if (ParseTime(field, value)) {
         book.SetCellValue(row, col, ln40::CellValue::Number(value), time_xf);
       } else if (!field.empty()) {
-        text.assign(field.begin(), field.end());  // the test data is ASCII
+        text.resize(field.size());  // the test data is ASCII
+        for (std::size_t i = 0; i < field.size(); ++i) text[i] = static_cast<unsigned char>(field[i]);
         book.SetCellValue(row, col, ln40::CellValue::String(text));
       }
       if (comma == std::string_view::npos) break;

@@ -129,14 +129,22 @@ std::size_t StreamBuffer::Read(std::uint64_t position, std::uint8_t* out, std::s
   return total;
 }
 
-void StreamBuffer::AppendTo(std::vector<std::uint8_t>& out) const {
+void StreamBuffer::ForEachPiece(const std::function<void(std::span<const std::uint8_t>)>& take) const {
   for (std::uint64_t at = 0; at < size_; at += kPieceSize) {
     const std::uint8_t* piece = pieces_[static_cast<std::size_t>(at >> kPieceShift)].get();
-    out.insert(out.end(), piece, piece + std::min<std::uint64_t>(kPieceSize, size_ - at));
+    take({piece, static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, size_ - at))});
   }
 }
 
 void WriteCompoundFile(const std::vector<NewElement>& elements, std::vector<std::uint8_t>& image) {
+  image.clear();
+  WriteCompoundFile(elements, image, [&image](std::span<const std::uint8_t> bytes) {
+    image.insert(image.end(), bytes.begin(), bytes.end());
+  });
+}
+
+void WriteCompoundFile(const std::vector<NewElement>& elements, std::vector<std::uint8_t>& image,
+                       const std::function<void(std::span<const std::uint8_t>)>& tail) {
   const auto element_count = static_cast<std::uint32_t>(elements.size());
 
   // The directory tree.
@@ -203,8 +211,8 @@ void WriteCompoundFile(const std::vector<NewElement>& elements, std::vector<std:
     next_sector += CeilDiv(element.data.size(), kSectorSize);
   }
 
-  // Everything before the large streams is built in place; the large streams are appended
-  // after it in sector order, so that their bytes are written once and never zeroed first.
+  // Everything before the large streams is built in place; the large streams follow it in
+  // sector order, so that their bytes are handed on once and never zeroed first.
   image.clear();
   image.reserve((total_sectors + 1) * kSectorSize);
   image.resize((std::size_t{first_mini_stream} + mini_stream_sectors + 1) * kSectorSize, 0);
@@ -294,8 +302,9 @@ void WriteCompoundFile(const std::vector<NewElement>& elements, std::vector<std:
   for (std::uint32_t id = 1; id < element_count; ++id) {
     const NewElement& element = elements[id];
     if (element.is_storage || element.data.empty() || InMiniStream(element)) continue;
-    element.data.AppendTo(image);
-    image.resize(image.size() + (kSectorSize - element.data.size() % kSectorSize) % kSectorSize, 0);
+    element.data.ForEachPiece(tail);
+    static constexpr std::uint8_t kZeros[kSectorSize] = {};
+    tail({kZeros, (kSectorSize - element.data.size() % kSectorSize) % kSectorSize});
   }
 }
 

@@ -8,6 +8,8 @@
 // directory's name comparison. Class identifiers, state bits and times are left zero.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,7 +30,8 @@ class StreamBuffer {
   std::size_t Read(std::uint64_t position, std::uint8_t* out, std::size_t count) const;
   // Copies all size() bytes.
   void CopyTo(std::uint8_t* out) const { Read(0, out, static_cast<std::size_t>(size_)); }
-  void AppendTo(std::vector<std::uint8_t>& out) const;
+  // Hands all size() bytes to `take`, piece by piece, without copying them.
+  void ForEachPiece(const std::function<void(std::span<const std::uint8_t>)>& take) const;
 
  private:
   static constexpr unsigned kPieceShift = 20;
@@ -54,5 +57,12 @@ struct NewElement {
 // Replaces the contents of `image`, reusing its capacity. Throws ln40::Error when a stream
 // is too large for a version 3 container.
 void WriteCompoundFile(const std::vector<NewElement>& elements, std::vector<std::uint8_t>& image);
+
+// The same file in two parts, so that the large streams are never copied: `head` receives
+// everything up to the first sector of the large streams (header, FAT, DIFAT, directory,
+// mini FAT, mini stream), and `tail` then the large streams' bytes with their padding, in
+// file order.
+void WriteCompoundFile(const std::vector<NewElement>& elements, std::vector<std::uint8_t>& head,
+                       const std::function<void(std::span<const std::uint8_t>)>& tail);
 
 }  // namespace ln40::cfb

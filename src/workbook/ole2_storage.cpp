@@ -132,19 +132,32 @@ int RenameWithoutReplacing(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-void WriteImageToFile(Ole2State& state, const std::vector<std::uint8_t>& image) {
+// Writes the compound file into the temporary file, the large streams straight from their
+// buffers, and puts it under the target name.
+void WriteElementsToFile(Ole2State& state) {
   auto fail = [&](int error) {
     state.DiscardTemporary();
     if (error == EEXIST) throw Error(state.name + " already exists.");
     throw Error("Can't write file \"" + state.name + "\". " + SystemReason(error));
   };
-  std::size_t done = 0;
-  while (done < image.size()) {
-    const ssize_t written = ::write(state.temporary_fd, image.data() + done, image.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) fail(written < 0 ? errno : EIO);
-    done += static_cast<std::size_t>(written);
-  }
+  auto write_all = [&](std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t written = ::write(state.temporary_fd, bytes.data() + done, bytes.size() - done);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) fail(written < 0 ? errno : EIO);
+      done += static_cast<std::size_t>(written);
+    }
+  };
+  std::vector<std::uint8_t> head;
+  cfb::WriteCompoundFile(state.elements, head, [&](std::span<const std::uint8_t> bytes) {
+    if (!head.empty()) {
+      write_all(head);
+      head.clear();
+    }
+    write_all(bytes);
+  });
+  write_all(head);  // a file without large streams is all head
   if (::fchmod(state.temporary_fd, 0644) != 0 || ::fsync(state.temporary_fd) != 0) fail(errno);
   const int fd = state.temporary_fd;
   state.temporary_fd = -1;
@@ -424,10 +437,8 @@ void TOle2Storage::Release() {
       state.elements.clear();
       return;
     }
-    std::vector<std::uint8_t> image;
-    cfb::WriteCompoundFile(state.elements, image);
+    WriteElementsToFile(state);
     state.elements.clear();
-    WriteImageToFile(state, image);
   } catch (...) {
     state.elements.clear();
     state.DiscardTemporary();

@@ -498,6 +498,9 @@ void RemoveCell(TWorkSheet& sheet, TSST& sst, int row, int col, bool keep_row) {
 TXlsCell& InsertCell(TWorkSheet& sheet, int row, TXlsCell cell) {
   if (row >= static_cast<int>(sheet.Cells.size())) sheet.Cells.resize(row + 1);
   std::vector<TXlsCell>& cells = sheet.Cells[row];
+  // A row filled cell by cell is mostly as wide as the one above it: room for that many
+  // at once spares the row its growing steps.
+  if (cells.empty() && row > 0) cells.reserve(sheet.Cells[row - 1].size());
   const int col = cell.Col;
   auto it = cells.end();
   if (!cells.empty() && cells.back().Col > col) {

@@ -169,42 +169,55 @@ void WriteColInfos(const TWorkSheet& sheet, TByteWriter& out) {
   }
 }
 
+// Cell records are put together on the stack and appended whole: the sheet's cells are most
+// of the stream, and one append per record is much cheaper than one per field.
 void WriteCell(const TXlsCell& cell, int row, const std::vector<std::uint32_t>& sst_index, TByteWriter& out) {
+  std::array<std::uint8_t, 18> record;
   auto head = [&](std::uint16_t id, std::size_t length) {
-    out.Header(id, length);
-    out.U16(static_cast<std::uint16_t>(row));
-    out.U16(cell.Col);
-    out.U16(cell.XF);
+    Put16(record.data(), id);
+    Put16(record.data() + 2, static_cast<std::uint16_t>(length));
+    Put16(record.data() + 4, static_cast<std::uint16_t>(row));
+    Put16(record.data() + 6, cell.Col);
+    Put16(record.data() + 8, cell.XF);
+    return 4 + length;
   };
+  std::size_t size = 0;
   switch (cell.Kind) {
-    case TCellKind::Blank: head(rid::kBlank, 6); break;
+    case TCellKind::Blank: size = head(rid::kBlank, 6); break;
     case TCellKind::Rk:
-      head(rid::kRk, 10);
-      out.U32(cell.Rk);
+      size = head(rid::kRk, 10);
+      Put32(record.data() + 10, cell.Rk);
       break;
-    case TCellKind::Number:
-      head(rid::kNumber, 14);
-      out.F64(cell.Number);
+    case TCellKind::Number: {
+      size = head(rid::kNumber, 14);
+      std::uint64_t bits;
+      std::memcpy(&bits, &cell.Number, sizeof bits);
+      Put32(record.data() + 10, static_cast<std::uint32_t>(bits));
+      Put32(record.data() + 14, static_cast<std::uint32_t>(bits >> 32));
       break;
+    }
     case TCellKind::LabelSst:
-      head(rid::kLabelSst, 10);
-      out.U32(sst_index[cell.Rk]);
+      size = head(rid::kLabelSst, 10);
+      Put32(record.data() + 10, sst_index[cell.Rk]);
       break;
     case TCellKind::BoolErr:
-      head(rid::kBoolErr, 8);
-      out.U8(cell.BoolErr);
-      out.U8(cell.IsError ? 1 : 0);
+      size = head(rid::kBoolErr, 8);
+      record[10] = cell.BoolErr;
+      record[11] = cell.IsError ? 1 : 0;
       break;
     case TCellKind::Label:
     case TCellKind::Formula:
     case TCellKind::Opaque:
       if (cell.Extra) cell.Extra->Record.WriteTo(out);
-      break;
+      return;
   }
+  out.Append(record.data(), size);
 }
 
 void WriteRowCells(const std::vector<TXlsCell>& cells, int row, const std::vector<std::uint32_t>& sst_index,
                    TByteWriter& out) {
+  // A MULRK of a whole row: header, row, first column, 256 x (XF, RK), last column.
+  std::array<std::uint8_t, 4 + 4 + kMaxColumns * 6 + 2> multiple;
   std::size_t i = 0;
   while (i < cells.size()) {
     const TCellKind kind = cells[i].Kind;
@@ -215,14 +228,23 @@ void WriteRowCells(const std::vector<TXlsCell>& cells, int row, const std::vecto
     if (end - i >= 2) {
       const bool rk = kind == TCellKind::Rk;
       const std::size_t count = end - i;
-      out.Header(rk ? rid::kMulRk : rid::kMulBlank, 6 + count * (rk ? 6 : 2));
-      out.U16(static_cast<std::uint16_t>(row));
-      out.U16(cells[i].Col);
+      const std::size_t length = 6 + count * (rk ? 6 : 2);
+      std::uint8_t* p = multiple.data();
+      Put16(p, rk ? rid::kMulRk : rid::kMulBlank);
+      Put16(p + 2, static_cast<std::uint16_t>(length));
+      Put16(p + 4, static_cast<std::uint16_t>(row));
+      Put16(p + 6, cells[i].Col);
+      p += 8;
       for (std::size_t k = i; k < end; ++k) {
-        out.U16(cells[k].XF);
-        if (rk) out.U32(cells[k].Rk);
+        Put16(p, cells[k].XF);
+        p += 2;
+        if (rk) {
+          Put32(p, cells[k].Rk);
+          p += 4;
+        }
       }
-      out.U16(cells[end - 1].Col);
+      Put16(p, cells[end - 1].Col);
+      out.Append(multiple.data(), 4 + length);
     } else {
       WriteCell(cells[i], row, sst_index, out);
     }
@@ -315,14 +337,17 @@ void WriteWorkbook(TWorkbook& book, TByteWriter& out) {
   if (book.Sheets.size() != book.Globals.Sheets.size()) ThrowFileInvalid();
   CheckVisibleSheets(book);
 
-  // Room for the whole stream at once: cell records are at most 14 bytes (MULRK and
-  // MULBLANK less), ROW records 20, kept records as they are.
-  std::size_t estimate = 65536 + book.Globals.SST.PoolSize() + book.Globals.SST.EntryCount() * 2;
+  // Room for the whole stream at once, so that it is never copied into a bigger block:
+  // cell records take at most 18 bytes (MULRK and MULBLANK less), ROW records 20, the SST
+  // its entries with a CONTINUE header every 8,224 bytes and an EXTSST entry every eight,
+  // kept records (a few, mostly) as they are.
+  const TSST& sst = book.Globals.SST;
+  std::size_t estimate = 65536 + sst.PoolSize() + sst.PoolSize() / 2048 + sst.EntryCount() * 2;
   for (const auto& sheet : book.Sheets) {
     if (sheet->Kind() != TSheetKind::Work) continue;
     const auto& work = static_cast<const TWorkSheet&>(*sheet);
     estimate += work.Rows.size() * 20;
-    for (const auto& row : work.Cells) estimate += row.size() * 14;
+    for (const auto& row : work.Cells) estimate += row.size() * 18;
   }
   out.Bytes().reserve(out.Size() + estimate);
 
