@@ -5,8 +5,14 @@
 //   workbook_convert write IN.csv OUT.xls  a workbook with our writer: whole numbers as
 //                                        numbers, "h:mm:ss" texts as times shown "hh:mm:ss",
 //                                        everything else as text
-// The CSV files here are this program's own: comma-separated, no quoted fields.
+//   workbook_convert read IN.xls OUT.csv   the first sheet with our reader, every cell as its
+//                                        number format shows it, as UTF-8 CSV
+// The CSV files `make` writes and `write` reads are this program's own: comma-separated, no
+// quoted fields. `read` quotes fields that need it.
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +22,8 @@
 #include <string_view>
 
 #include "text/error.h"
+#include "text/locale.h"
+#include "workbook/number_format.h"
 #include "workbook/xls_file.h"
 
 namespace {
@@ -98,6 +106,90 @@ void WriteWorkbook(const std::string& csv_path, const std::string& xls_path) {
   book.SaveFile(xls_path);
 }
 
+// The CSV text being made, written through a pointer: appending to a std::string one
+// character at a time costs a capacity check each.
+class CsvText {
+ public:
+  std::string_view View() const { return {data_.get(), size_}; }
+  void Char(char c) { *Room(1) = c; ++size_; }
+  // A field as UTF-8, in quotes when it holds a comma, a quote or a line break; a lone
+  // surrogate becomes U+FFFD.
+  void Field(std::u16string_view text) {
+    bool quote = false;
+    for (char16_t c : text) quote = quote || c == u',' || c == u'"' || c == u'\r' || c == u'\n';
+    char* p = Room(text.size() * 6 + 2);  // a quote doubled, or three bytes, per unit
+    if (quote) *p++ = '"';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      char32_t c = text[i];
+      if (c < 0x80) {
+        if (c == '"') *p++ = '"';
+        *p++ = static_cast<char>(c);
+        continue;
+      }
+      if (c >= 0xD800 && c <= 0xDFFF) {
+        const bool pair = c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        c = pair ? 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00) : 0xFFFD;
+      }
+      if (c < 0x800) {
+        *p++ = static_cast<char>(0xC0 | (c >> 6));
+      } else if (c < 0x10000) {
+        *p++ = static_cast<char>(0xE0 | (c >> 12));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      } else {
+        *p++ = static_cast<char>(0xF0 | (c >> 18));
+        *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      }
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    if (quote) *p++ = '"';
+    size_ = static_cast<std::size_t>(p - data_.get());
+  }
+
+ private:
+  char* Room(std::size_t count) {
+    if (size_ + count > capacity_) {
+      const std::size_t capacity = std::max(2 * capacity_, size_ + count + (1 << 20));
+      auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+      if (size_) std::memcpy(grown.get(), data_.get(), size_);
+      data_ = std::move(grown);
+      capacity_ = capacity;
+    }
+    return data_.get() + size_;
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+void ReadWorkbook(const std::string& xls_path, const std::string& csv_path) {
+  ln40::TXLSFile book;
+  book.OpenFile(xls_path);
+  book.SetActiveSheet(1);
+  const ln40::Locale locale;
+  const int rows = book.UsedRowCount();
+  const int cols = book.UsedColCount();
+  CsvText csv;
+  for (int row = 1; row <= rows; ++row) {
+    for (int col = 1; col <= cols; ++col) {
+      if (col > 1) csv.Char(',');
+      const ln40::TXlsCellValue cell = book.GetCell(row, col);
+      if (cell.Value.kind == ln40::CellValue::Kind::Empty) continue;
+      const std::u16string& code = book.NumberFormat(cell.XF);
+      if (cell.Value.kind == ln40::CellValue::Kind::String && code.empty()) {
+        csv.Field(cell.Value.text);  // a text in the general format shows itself
+      } else {
+        csv.Field(ln40::FormatCellValue(cell.Value, code, locale));
+      }
+    }
+    csv.Char('\n');
+  }
+  std::ofstream out(csv_path, std::ios::binary);
+  out.write(csv.View().data(), static_cast<std::streamsize>(csv.View().size()));
+  if (!out.flush()) throw ln40::Error("Cannot write " + csv_path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,8 +199,10 @@ int main(int argc, char** argv) {
       MakeCsv(argv[2]);
     } else if (command == "write" && argc == 4) {
       WriteWorkbook(argv[2], argv[3]);
+    } else if (command == "read" && argc == 4) {
+      ReadWorkbook(argv[2], argv[3]);
     } else {
-      std::cerr << "Usage: workbook_convert make OUT.csv | write IN.csv OUT.xls\n";
+      std::cerr << "Usage: workbook_convert make OUT.csv | write IN.csv OUT.xls | read IN.xls OUT.csv\n";
       return 2;
     }
   } catch (const ln40::Error& error) {

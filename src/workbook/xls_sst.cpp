@@ -206,12 +206,35 @@ bool TSST::Less(Id a, Id b) const {
 }
 
 std::vector<TSST::Id> TSST::WriteOrder() const {
-  std::vector<Id> order;
-  order.reserve(entries_.size());
+  // Sorted on keys held beside the ids: the size and the first 16 bytes (big-endian, so that
+  // the numbers compare as the bytes do) settle almost every comparison without a look into
+  // the pool.
+  struct Key {
+    std::uint32_t size;
+    Id id;
+    std::uint64_t head[2];
+  };
+  std::vector<Key> keys;
+  keys.reserve(entries_.size());
   for (Id id = 0; id < entries_.size(); ++id) {
-    if (entries_[id].refs > 0) order.push_back(id);
+    const Entry& entry = entries_[id];
+    if (entry.refs == 0) continue;
+    Key key{entry.size, id, {0, 0}};
+    const std::uint8_t* bytes = pool_.data() + entry.offset;
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(entry.size, 16); ++i) {
+      key.head[i / 8] |= std::uint64_t{bytes[i]} << (56 - 8 * (i % 8));
+    }
+    keys.push_back(key);
   }
-  std::sort(order.begin(), order.end(), [this](Id a, Id b) { return Less(a, b); });
+  std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
+    if (a.size != b.size) return a.size < b.size;
+    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+    return Less(a.id, b.id);
+  });
+  std::vector<Id> order;
+  order.reserve(keys.size());
+  for (const Key& key : keys) order.push_back(key.id);
   return order;
 }
 
@@ -315,10 +338,10 @@ void TSST::Write(TByteWriter& out, std::size_t stream_position, std::vector<std:
       }
       std::uint8_t& option = first ? data[flag_at] : data.back();
       option = static_cast<std::uint8_t>(chunk_wide ? (option | 0x01) : (option & ~0x01));
-      for (std::size_t k = 0; k < take; ++k) {
-        if (!layout.wide) {
-          data.push_back(chars[done + k]);
-        } else {
+      if (!layout.wide) {
+        data.insert(data.end(), chars + done, chars + done + take);
+      } else {
+        for (std::size_t k = 0; k < take; ++k) {
           data.push_back(chars[2 * (done + k)]);
           if (chunk_wide) data.push_back(chars[2 * (done + k) + 1]);
         }

@@ -1,7 +1,5 @@
 #include "csv_output.h"
 
-#include <sstream>
-
 #include "text/codepage.h"
 #include "text/error.h"
 #include "text/file_replace.h"
@@ -9,30 +7,46 @@
 namespace ln40::cli {
 namespace {
 
-void WriteField(const std::string& text, std::ostream& out) {
-  const std::string utf8 = Cp1252ToUtf8(text);
-  if (utf8.find_first_of(",\"\r\n") == std::string::npos) {
-    out << utf8;
+// Appends one field, converted from the table's code page, quoted when it holds a comma, a
+// quote or a line break. One pass over the field; most fields are plain ASCII.
+void AppendField(const std::string& text, std::string& out) {
+  bool quote = false;
+  bool ascii = true;
+  for (const char c : text) {
+    quote = quote || c == ',' || c == '"' || c == '\r' || c == '\n';
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  }
+  const std::string converted = ascii ? std::string() : Cp1252ToUtf8(text);
+  const std::string& utf8 = ascii ? text : converted;
+  if (!quote) {
+    out += utf8;
     return;
   }
-  out << '"';
-  for (char c : utf8) {
-    if (c == '"') out << '"';
-    out << c;
+  out += '"';
+  for (const char c : utf8) {
+    if (c == '"') out += '"';
+    out += c;
   }
-  out << '"';
+  out += '"';
+}
+
+std::string TableCsv(const TGridTable& table) {
+  std::string csv;
+  for (int row = 0; row < table.RowCount(); ++row) {
+    for (int col = 0; col < table.ColCount(); ++col) {
+      if (col > 0) csv += ',';
+      AppendField(table.Cell(col, row), csv);
+    }
+    csv += "\r\n";
+  }
+  return csv;
 }
 
 }  // namespace
 
 void WriteTableCsv(const TGridTable& table, std::ostream& out) {
-  for (int row = 0; row < table.RowCount(); ++row) {
-    for (int col = 0; col < table.ColCount(); ++col) {
-      if (col > 0) out << ',';
-      WriteField(table.Cell(col, row), out);
-    }
-    out << "\r\n";
-  }
+  const std::string csv = TableCsv(table);
+  out.write(csv.data(), static_cast<std::streamsize>(csv.size()));
 }
 
 // Written to a temporary file renamed over the target when complete; a device or a pipe
@@ -41,10 +55,6 @@ void SaveBytes(const std::string& bytes, const std::string& path) {
   if (TryReplaceFile(path, bytes)) throw Error("Cannot write " + Utf8ToCp1252(path));
 }
 
-void SaveTableCsv(const TGridTable& table, const std::string& path) {
-  std::ostringstream out;
-  WriteTableCsv(table, out);
-  SaveBytes(out.str(), path);
-}
+void SaveTableCsv(const TGridTable& table, const std::string& path) { SaveBytes(TableCsv(table), path); }
 
 }  // namespace ln40::cli
