@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "text/codepage.h"
 #include "text/error.h"
@@ -106,8 +107,20 @@ void StreamBuffer::Fill(std::uint64_t position, const std::uint8_t* bytes, std::
   }
 }
 
+void StreamBuffer::Adopt(std::vector<std::uint8_t> bytes) {
+  if (size_ != 0) throw std::logic_error("StreamBuffer::Adopt on a buffer with contents");
+  size_ = bytes.size();
+  adopted_ = std::move(bytes);
+}
+
 void StreamBuffer::Write(std::uint64_t position, const std::uint8_t* bytes, std::size_t count) {
   if (count == 0) return;
+  if (!adopted_.empty()) {
+    const std::vector<std::uint8_t> contents = std::move(adopted_);
+    adopted_.clear();
+    size_ = 0;
+    Write(0, contents.data(), contents.size());
+  }
   const std::uint64_t end = position + count;
   Reserve(end);
   if (position > size_) Fill(size_, nullptr, static_cast<std::size_t>(position - size_));
@@ -118,6 +131,10 @@ void StreamBuffer::Write(std::uint64_t position, const std::uint8_t* bytes, std:
 std::size_t StreamBuffer::Read(std::uint64_t position, std::uint8_t* out, std::size_t count) const {
   if (position >= size_) return 0;
   const std::size_t total = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - position));
+  if (!adopted_.empty()) {
+    std::memcpy(out, adopted_.data() + position, total);
+    return total;
+  }
   std::size_t done = 0;
   while (done < total) {
     const std::size_t within = static_cast<std::size_t>(position & (kPieceSize - 1));
@@ -130,6 +147,10 @@ std::size_t StreamBuffer::Read(std::uint64_t position, std::uint8_t* out, std::s
 }
 
 void StreamBuffer::ForEachPiece(const std::function<void(std::span<const std::uint8_t>)>& take) const {
+  if (!adopted_.empty()) {
+    take(adopted_);
+    return;
+  }
   for (std::uint64_t at = 0; at < size_; at += kPieceSize) {
     const std::uint8_t* piece = pieces_[static_cast<std::size_t>(at >> kPieceShift)].get();
     take({piece, static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, size_ - at))});

@@ -32,6 +32,9 @@ class StreamBuffer {
   void CopyTo(std::uint8_t* out) const { Read(0, out, static_cast<std::size_t>(size_)); }
   // Hands all size() bytes to `take`, piece by piece, without copying them.
   void ForEachPiece(const std::function<void(std::span<const std::uint8_t>)>& take) const;
+  // Takes `bytes` as the whole contents of an empty buffer without copying them (a stream
+  // made in one block elsewhere); a later Write copies them into pieces first.
+  void Adopt(std::vector<std::uint8_t> bytes);
 
  private:
   static constexpr unsigned kPieceShift = 20;
@@ -41,6 +44,7 @@ class StreamBuffer {
   void Fill(std::uint64_t position, const std::uint8_t* bytes, std::size_t count);  // null bytes: zeros
 
   std::vector<std::unique_ptr<std::uint8_t[]>> pieces_;
+  std::vector<std::uint8_t> adopted_;  // the contents instead of the pieces, when adopted
   std::size_t first_capacity_ = 0;
   std::uint64_t size_ = 0;
 };

@@ -227,6 +227,18 @@ std::size_t TOle2Stream::Write(const void* buffer, std::size_t count) {
   return count;
 }
 
+std::size_t TOle2Stream::Write(std::vector<std::uint8_t> bytes) {
+  CheckOpen();
+  if (state_->mode == TOle2Mode::Read || position_ != 0 || !state_->elements[id_].data.empty() ||
+      bytes.size() > kMaxStreamSize) {
+    return Write(bytes.data(), bytes.size());  // the general case, with its checks
+  }
+  const std::size_t count = bytes.size();
+  state_->elements[id_].data.Adopt(std::move(bytes));
+  position_ = count;
+  return count;
+}
+
 std::uint64_t TOle2Stream::Seek(std::int64_t offset, TSeekOrigin origin) {
   CheckOpen();
   std::uint64_t base = 0;

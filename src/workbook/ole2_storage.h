@@ -74,6 +74,9 @@ class TOle2Stream {
   // Writes `count` bytes at the position (create mode only; a gap left by a seek beyond
   // the end is filled with zeros) and moves past them. Returns `count`.
   std::size_t Write(const void* buffer, std::size_t count);
+  // Write of a whole block; into a stream nothing has been written to yet the bytes go
+  // without being copied.
+  std::size_t Write(std::vector<std::uint8_t> bytes);
 
   // Moves the position; returns the new position. A position before the start fails.
   std::uint64_t Seek(std::int64_t offset, TSeekOrigin origin);

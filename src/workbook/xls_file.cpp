@@ -760,19 +760,19 @@ std::vector<std::uint8_t> TXLSFile::WorkbookStream() {
   return std::move(out.Bytes());
 }
 
-void TXLSFile::WriteContainer(TOle2Storage& storage, const std::vector<std::uint8_t>& stream) {
+void TXLSFile::WriteContainer(TOle2Storage& storage, std::vector<std::uint8_t> stream) {
   WriteKeptElements(storage, other_streams_);
-  storage.OpenStream("Workbook").Write(stream.data(), stream.size());
+  storage.OpenStream("Workbook").Write(std::move(stream));
   storage.Release();
 }
 
 void TXLSFile::SaveFile(const std::string& file_name) {
   const std::string busy = "Can't write to file \"" + file_name + "\". Check it is not in use by another user";
   if (FileExists(file_name)) throw Error(busy);
-  const std::vector<std::uint8_t> stream = WorkbookStream();
+  std::vector<std::uint8_t> stream = WorkbookStream();
   try {
     TOle2Storage storage = TOle2Storage::CreateFile(file_name);
-    WriteContainer(storage, stream);
+    WriteContainer(storage, std::move(stream));
   } catch (const Error&) {
     if (FileExists(file_name)) throw Error(busy);  // made by someone else meanwhile
     throw Error("Error writing output file");
@@ -780,10 +780,9 @@ void TXLSFile::SaveFile(const std::string& file_name) {
 }
 
 std::vector<std::uint8_t> TXLSFile::SaveToMemory() {
-  const std::vector<std::uint8_t> stream = WorkbookStream();
   std::vector<std::uint8_t> image;
   TOle2Storage storage = TOle2Storage::CreateMemory(image);
-  WriteContainer(storage, stream);
+  WriteContainer(storage, WorkbookStream());
   return image;
 }
 

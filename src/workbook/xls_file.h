@@ -181,7 +181,7 @@ class TXLSFile {
   // The active worksheet to change; null for a chart or unsupported sheet (changes do
   // nothing there); an error when ActiveSheet names no sheet.
   xls::TWorkSheet* WritableSheet();
-  void WriteContainer(TOle2Storage& storage, const std::vector<std::uint8_t>& stream);
+  void WriteContainer(TOle2Storage& storage, std::vector<std::uint8_t> stream);
 
   std::unique_ptr<xls::TWorkbook> book_;
   TXlsStorageList other_streams_;

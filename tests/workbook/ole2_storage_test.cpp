@@ -288,6 +288,31 @@ TEST(Ole2StorageTest, StreamPositionsBehaveLikeAFile) {
   EXPECT_THAT([&] { read.Write("x", 1); }, ThrowsMessage<Error>(HasSubstr("is open for reading")));
 }
 
+// A block written whole is taken without a copy; writing after it, into it and beyond a
+// second block must behave as if every byte had been written one by one.
+TEST(Ole2StorageTest, WholeBlocksMixWithOrdinaryWrites) {
+  std::vector<std::uint8_t> image;
+  TOle2Storage created = TOle2Storage::CreateMemory(image);
+  const std::vector<std::uint8_t> block = Pattern(3 << 20, 7);  // more than one piece of 1 MiB
+  TOle2Stream taken = created.OpenStream("Taken");
+  EXPECT_EQ(taken.Write(block), block.size());
+  TOle2Stream mixed = created.OpenStream("Mixed");
+  mixed.Write(block);
+  mixed.Seek(5, TSeekOrigin::Begin);
+  mixed.Write("xy", 2);
+  mixed.Seek(0, TSeekOrigin::End);
+  mixed.Write(std::vector<std::uint8_t>{1, 2, 3});  // not at the start: an ordinary write
+  created.Release();
+
+  std::vector<std::uint8_t> expected = block;
+  expected[5] = 'x';
+  expected[6] = 'y';
+  expected.insert(expected.end(), {1, 2, 3});
+  TOle2Storage storage = TOle2Storage::OpenMemory(image);
+  EXPECT_EQ(storage.OpenStream("Taken").ReadAll(), block);
+  EXPECT_EQ(storage.OpenStream("Mixed").ReadAll(), expected);
+}
+
 TEST(Ole2StorageTest, MissingElementsAreNotFound) {
   // An old workbook: its records are in "Book", and there is no "Workbook".
   std::vector<std::uint8_t> image;
