@@ -508,4 +508,18 @@ std::size_t CompoundFileReader::ReadStream(const DirectoryNode& node, std::uint6
   return total;
 }
 
+std::span<const std::uint8_t> CompoundFileReader::ContiguousStream(const DirectoryNode& node,
+                                                                   std::uint64_t position) const {
+  if (position >= node.size) return {};
+  const std::uint64_t unit = std::uint64_t{1} << node.piece_shift;
+  const std::size_t first = static_cast<std::size_t>(position >> node.piece_shift);
+  for (std::size_t piece = first + 1; piece < node.pieces.size(); ++piece) {
+    if (node.pieces[piece] != node.pieces[piece - 1] + unit) return {};
+  }
+  const std::uint64_t start = node.pieces[first] + (position & (unit - 1));
+  const std::uint64_t length = node.size - position;
+  if (start + length > image_.size()) return {};  // the last sector cut short by the file's end
+  return {image_.data() + start, static_cast<std::size_t>(length)};
+}
+
 }  // namespace ln40::cfb

@@ -12,6 +12,7 @@
 // but a constructed reader may be read from several threads.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,10 @@ class CompoundFileReader {
   // Copies up to `count` bytes of stream `node` from `position`; returns the count copied.
   std::size_t ReadStream(const DirectoryNode& node, std::uint64_t position, void* buffer,
                          std::size_t count) const;
+  // The bytes of stream `node` from `position` in the image itself, when its sectors from
+  // there on lie one after another (as writers mostly place a large stream); empty
+  // otherwise. Valid as long as the reader.
+  std::span<const std::uint8_t> ContiguousStream(const DirectoryNode& node, std::uint64_t position) const;
 
   unsigned SectorShift() const { return sector_shift_; }
 

@@ -257,6 +257,12 @@ std::vector<std::uint8_t> TOle2Stream::ReadAll() {
   return bytes;
 }
 
+std::span<const std::uint8_t> TOle2Stream::View() const {
+  CheckOpen();
+  if (state_->mode != TOle2Mode::Read) return {};
+  return state_->reader->ContiguousStream(state_->reader->Node(id_), position_);
+}
+
 // ---------------------------------------------------------------------------------------
 // TOle2Storage
 

@@ -86,6 +86,10 @@ class TOle2Stream {
 
   // The rest of the stream from the position (the whole stream for a new position).
   std::vector<std::uint8_t> ReadAll();
+  // The same bytes without a copy, when the stream is read from a file or image and lies
+  // there in one run; empty otherwise (read them with ReadAll then). Valid until the
+  // storage is released.
+  std::span<const std::uint8_t> View() const;
 
   const std::string& Name() const { return name_; }
 

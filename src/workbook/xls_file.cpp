@@ -125,21 +125,28 @@ void TXLSFile::OpenFile(const std::string& file_name) {
     }
   }
   TOle2Storage storage = TOle2Storage::OpenFile(name);
+  LoadFrom(storage);
+}
+
+// The workbook stream is read where it lies in the container when it is one run there (as
+// in files our writer and most others make), else from a copy.
+void TXLSFile::LoadFrom(TOle2Storage& storage) {
   TXlsStorageList kept = ReadKeptElements(storage);
-  std::vector<std::uint8_t> stream = storage.OpenStream("Workbook").ReadAll();
+  TOle2Stream stream = storage.OpenStream("Workbook");
+  if (const std::span<const std::uint8_t> view = stream.View(); !view.empty()) {
+    Load(view, std::move(kept));
+  } else {
+    Load(stream.ReadAll(), std::move(kept));
+  }
   storage.Release();
-  Load(std::move(stream), std::move(kept));
 }
 
 void TXLSFile::OpenMemory(std::span<const std::uint8_t> image, const std::string& display_name) {
   TOle2Storage storage = TOle2Storage::OpenMemory(image, display_name);
-  TXlsStorageList kept = ReadKeptElements(storage);
-  std::vector<std::uint8_t> stream = storage.OpenStream("Workbook").ReadAll();
-  storage.Release();
-  Load(std::move(stream), std::move(kept));
+  LoadFrom(storage);
 }
 
-void TXLSFile::Load(std::vector<std::uint8_t> stream, TXlsStorageList kept) {
+void TXLSFile::Load(std::span<const std::uint8_t> stream, TXlsStorageList kept) {
   auto book = std::make_unique<TWorkbook>();
   LoadWorkbook(stream, *book);
   book_ = std::move(book);

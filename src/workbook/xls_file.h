@@ -174,7 +174,8 @@ class TXLSFile {
   const TXlsStorageList& OtherStreams() const { return other_streams_; }
 
  private:
-  void Load(std::vector<std::uint8_t> stream, TXlsStorageList kept);
+  void Load(std::span<const std::uint8_t> stream, TXlsStorageList kept);
+  void LoadFrom(TOle2Storage& storage);
   const xls::TWorkSheet* ActiveWorkSheet() const;
   // Raises the ActiveSheet range error when ActiveSheet names no sheet.
   void CheckActiveSheet() const;

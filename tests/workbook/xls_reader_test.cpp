@@ -169,6 +169,31 @@ TEST(XlsReader, FormatsOfFixtureCells) {
   EXPECT_EQ(book.ColumnWidth(1), 6000);
 }
 
+// The workbook stream is parsed where it lies in the container when its sectors follow one
+// another, else from a copy: a stream scattered over the file must read the same.
+TEST(XlsReader, WorkbookStreamReadsTheSameInOneRunAndScattered) {
+  TXLSFile written;
+  written.NewFile(1);
+  for (int row = 1; row <= 300; ++row) {
+    written.SetCellValue(row, 1, CellValue::String(u"Runner " + Cp1252ToUtf16(std::to_string(row))));
+    written.SetCellValue(row, 2, CellValue::Number(row * 1.5));
+  }
+  TOle2Storage storage = TOle2Storage::OpenMemory(written.SaveToMemory());
+  const std::vector<std::uint8_t> stream = storage.OpenStream("Workbook").ReadAll();
+  ASSERT_GT(stream.size(), 4096u);  // in sectors, not in the mini stream
+  for (const bool scattered : {false, true}) {
+    TestLayout layout;
+    layout.entries = {{u"Root Entry", 5, kNone, kNone, 1, {}}, {u"Workbook", 2, kNone, kNone, kNone, stream}};
+    layout.reverse_chains = scattered;
+    TXLSFile book;
+    book.OpenMemory(BuildTestImage(layout).bytes);
+    for (const int row : {1, 150, 300}) {
+      EXPECT_EQ(book.GetCellValue(row, 1).text, u"Runner " + Cp1252ToUtf16(std::to_string(row))) << scattered;
+      EXPECT_EQ(book.GetCellValue(row, 2).number, row * 1.5) << scattered;
+    }
+  }
+}
+
 TEST(XlsReader, FileNameWithoutExtensionFindsTheXlsFile) {
   test::TempFolder folder;
   const std::vector<std::uint8_t> bytes = test::ReadBytes(Fixture("lo_1904.xls"));
