@@ -70,33 +70,42 @@ bool ParseTime(std::string_view field, double& value) {
   return true;
 }
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) throw ln40::Error("Cannot read " + path);
+  std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) throw ln40::Error("Cannot read " + path);
+  return bytes;
+}
+
 void WriteWorkbook(const std::string& csv_path, const std::string& xls_path) {
-  std::ifstream in(csv_path, std::ios::binary);
-  if (!in) throw ln40::Error("Cannot read " + csv_path);
+  const std::string csv = ReadFile(csv_path);
   ln40::TXLSFile book;
   book.NewFile(1);
   ln40::TCellFormat time_format;
   time_format.NumberFormat = u"hh:mm:ss";
   const int time_xf = book.AddFormat(time_format);
-  std::string line;
-  std::u16string text;
-  int row = 0;
-  while (std::getline(in, line) && row < 65536) {
-    ++row;
-    std::string_view rest(line);
+  ln40::CellValue text = ln40::CellValue::String(u"");  // one value, its text reused
+  std::string_view lines(csv);
+  for (int row = 1; !lines.empty() && row <= 65536; ++row) {
+    const std::size_t end = lines.find('\n');
+    std::string_view rest = lines.substr(0, end);
+    lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
     if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
     for (int col = 1; col <= 256; ++col) {
       const std::size_t comma = rest.find(',');
       const std::string_view field = rest.substr(0, comma);
+      const bool digit = !field.empty() && field[0] >= '0' && field[0] <= '9';
       double value = 0;
-      if (ParseWhole(field, value)) {
+      if (digit && ParseWhole(field, value)) {
         book.SetCellValue(row, col, ln40::CellValue::Number(value));
-      } else if (ParseTime(field, value)) {
+      } else if (digit && ParseTime(field, value)) {
         book.SetCellValue(row, col, ln40::CellValue::Number(value), time_xf);
       } else if (!field.empty()) {
-        text.resize(field.size());  // the test data is ASCII
-        for (std::size_t i = 0; i < field.size(); ++i) text[i] = static_cast<unsigned char>(field[i]);
-        book.SetCellValue(row, col, ln40::CellValue::String(text));
+        text.text.resize(field.size());  // the test data is ASCII
+        for (std::size_t i = 0; i < field.size(); ++i) text.text[i] = static_cast<unsigned char>(field[i]);
+        book.SetCellValue(row, col, text);
       }
       if (comma == std::string_view::npos) break;
       rest.remove_prefix(comma + 1);
