@@ -473,6 +473,13 @@ namespace {
 
 // Removes the cell at (row, col) if there is one; trims what the removal left empty.
 void RemoveCell(TWorkSheet& sheet, TSST& sst, int row, int col, bool keep_row) {
+  // A sheet filled row by row, left to right: no cell at the place, the row is kept and is
+  // the last one, so there is nothing to remove or trim.
+  const int last_row = static_cast<int>(sheet.Rows.size()) - 1;
+  if (keep_row && row == last_row && static_cast<int>(sheet.Cells.size()) == row + 1 && !sheet.Cells[row].empty() &&
+      sheet.Cells[row].back().Col < col) {
+    return;
+  }
   if (row < static_cast<int>(sheet.Cells.size())) {
     std::vector<TXlsCell>& cells = sheet.Cells[row];
     auto it = std::lower_bound(cells.begin(), cells.end(), col, [](const TXlsCell& c, int v) { return c.Col < v; });
