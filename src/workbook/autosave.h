@@ -12,7 +12,8 @@
 namespace ln40 {
 
 // The workbook image of both tables as every save writes it: the runner sheet as "LN40",
-// then the read-times table as "Excel", the first sheet selected.
+// then the read-times table as "Excel", the first sheet selected; a text beginning with "="
+// that is no formula is written as text (TBadFormulas::WriteAsText).
 std::vector<std::uint8_t> BothTablesImage(const TGridExcelIO& runner_sheet, const TGridExcelIO& read_times);
 
 // A tick: BothTablesImage written through RotateAutosave into `folder`. Throws on failure;

@@ -343,7 +343,8 @@ void TGridExcelIO::ExportFile(const std::string& file_name, const std::string& s
   ExportTables(file_name, {TSheetExport{this, sheet_name, position}}, selected_sheet);
 }
 
-void TGridExcelIO::ExportSheet(TXLSFile& book, const std::string& sheet_name, int position, bool fresh_book) const {
+void TGridExcelIO::ExportSheet(TXLSFile& book, const std::string& sheet_name, int position, bool fresh_book,
+                               TBadFormulas bad_formulas) const {
   if (!fresh_book) {
     const std::u16string wanted = Cp1252ToUtf16(sheet_name);
     int found = 0;
@@ -362,11 +363,11 @@ void TGridExcelIO::ExportSheet(TXLSFile& book, const std::string& sheet_name, in
   } else {
     book.SetActiveSheet(1);
   }
-  ExportData(book);
+  ExportData(book, bad_formulas);
   if (!sheet_name.empty()) book.SetActiveSheetName(Cp1252ToUtf16(sheet_name));
 }
 
-void TGridExcelIO::ExportData(TXLSFile& book) const {
+void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
   const TableLook& look = Look();
   std::vector<int> columns;  // the table columns written, in sheet order
   for (int c = 0; c < table_.ColCount(); ++c) {
@@ -412,8 +413,16 @@ void TGridExcelIO::ExportData(TXLSFile& book) const {
 
       const std::u16string text = WithoutCarriageReturns(Cp1252ToUtf16(table_.Cell(c, r)));
       if (settings_.ExportFormulas && !text.empty() && text.front() == u'=') {
-        book.SetCellFormula(r, col, text);
-        continue;
+        if (bad_formulas == TBadFormulas::EndTheExport) {
+          book.SetCellFormula(r, col, text);
+          continue;
+        }
+        try {
+          book.SetCellFormula(r, col, text);  // compiles before it changes anything
+          continue;
+        } catch (const Error&) {
+          // written below as the text it is
+        }
       }
 
       const TCellFormat* format = nullptr;

@@ -67,6 +67,12 @@ struct TGridExcelIOSettings {
   TOverwriteMode ExportOverwrite = TOverwriteMode::omNever;
 };
 
+// A table text beginning with "=" that the formula compiler rejects: a save the organiser
+// asked for ends with the compiler's message, so that the text can be put right; the
+// autosave writes it as the text it is, since one stray line from the reader must not stop
+// the tables from being kept safe.
+enum class TBadFormulas { EndTheExport, WriteAsText };
+
 class TGridExcelIO {
  public:
   // Binds the exchange to `table`. `look` is the look the table is shown with (fonts, band
@@ -108,10 +114,13 @@ class TGridExcelIO {
   // Makes `sheet_name` the active sheet of `book` as ExportFile step 1 does (emptied when
   // it exists, inserted at `position` otherwise), writes the table into it and names it.
   // `fresh_book`: the book is a NewFile(1) whose only sheet is to be used as it is.
-  void ExportSheet(TXLSFile& book, const std::string& sheet_name, int position, bool fresh_book = false) const;
+  // `bad_formulas`: what a text beginning with "=" that does not compile does (see
+  // TBadFormulas).
+  void ExportSheet(TXLSFile& book, const std::string& sheet_name, int position, bool fresh_book = false,
+                   TBadFormulas bad_formulas = TBadFormulas::EndTheExport) const;
   // Writes the table into the active sheet of `book`: row heights, column widths, cells
   // with their formats, merges, formulas, outline levels of a grouped table.
-  void ExportData(TXLSFile& book) const;
+  void ExportData(TXLSFile& book, TBadFormulas bad_formulas = TBadFormulas::EndTheExport) const;
   // Loads sheet 1 of an opened workbook into the table (ImportFile after the file is read).
   void ImportBook(TXLSFile& book);
 

@@ -224,6 +224,31 @@ TEST(Autosave, TicksWriteBothTablesAndKeepThePreviousAsBackup) {
   EXPECT_EQ(CellText(files.backup, 1, 3, 1), u"");
 }
 
+// A garbled line from the reader may begin with "=": a save the organiser asks for stops
+// with the formula compiler's message, the autosave keeps it as text and goes on.
+TEST(Autosave, ATextThatIsNoFormulaIsKeptAsTextWhereASaveStops) {
+  test::TempFolder folder;
+  Tables tables;
+  tables.times.SetCell(2, 2, "=$ai6uB\"");
+  tables.times.SetCell(3, 2, "=1+2");
+  std::string error;
+  try {
+    SaveBothTables(tables.sheet_io, tables.times_io, folder.File("saved.xls"));
+  } catch (const Error& e) {
+    error = e.what();
+  }
+  EXPECT_NE(error.find("on formula"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("saved.xls")));
+
+  AutosaveTables(folder.path().string(), tables.sheet_io, tables.times_io);
+  const std::string file = AutosaveFilesIn(folder.path().string()).file;
+  EXPECT_EQ(CellText(file, 2, 2, 3), u"=$ai6uB\"");
+  TXLSFile book;
+  book.OpenFile(file);
+  book.SetActiveSheet(2);
+  EXPECT_EQ(book.GetCell(2, 4).Value.kind, CellValue::Kind::Number);  // the formula's stored result
+}
+
 TEST(Autosave, ImageIsTheSameWorkbookAsASave) {
   test::TempFolder folder;
   Tables tables;
