@@ -156,6 +156,7 @@ TSST::Id TSST::Insert(const std::uint8_t* bytes, std::size_t size, bool dedupe) 
   entry.offset = static_cast<std::uint32_t>(pool_.size());
   entry.size = static_cast<std::uint32_t>(size);
   entry.hash = hash;
+  if (pool_.capacity() < pool_.size() + size) pool_.reserve(std::max(pool_.size() + size, pool_.size() + 0x7E8000));
   pool_.insert(pool_.end(), bytes, bytes + size);
   entries_.push_back(entry);
   const Id id = static_cast<Id>(entries_.size() - 1);
