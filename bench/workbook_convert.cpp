@@ -183,10 +183,11 @@ void ReadWorkbook(const std::string& xls_path, const std::string& csv_path) {
   const int rows = book.UsedRowCount();
   const int cols = book.UsedColCount();
   CsvText csv;
+  ln40::TXlsCellValue cell;
   for (int row = 1; row <= rows; ++row) {
     for (int col = 1; col <= cols; ++col) {
       if (col > 1) csv.Char(',');
-      const ln40::TXlsCellValue cell = book.GetCell(row, col);
+      book.GetCell(row, col, cell);
       if (cell.Value.kind == ln40::CellValue::Kind::Empty) continue;
       const std::u16string& code = book.NumberFormat(cell.XF);
       if (cell.Value.kind == ln40::CellValue::Kind::String && code.empty()) {

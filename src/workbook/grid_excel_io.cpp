@@ -312,6 +312,7 @@ void TGridExcelIO::ImportBook(TXLSFile& book) {
   // import nothing of their own.
   const bool has_merges = !book.MergedRanges().empty();
   std::string text;
+  TXlsCellValue cell;
   for (int r = 1; r <= last_row; ++r) {
     for (int k = 1; k <= last_col; ++k) {
       if (has_merges) {
@@ -321,7 +322,7 @@ void TGridExcelIO::ImportBook(TXLSFile& book) {
           table_.SetMergeSpan(k - 1, r, range.LastCol - k + 1, range.LastRow - r + 1);
         }
       }
-      const TXlsCellValue cell = book.GetCell(r, k);
+      book.GetCell(r, k, cell);
       if (cell.Value.kind == CellValue::Kind::Empty) continue;
       const std::u16string& code = settings_.ImportCellFormats ? book.NumberFormat(EffectiveXf(book, r, k, cell.XF)) : kGeneral;
       // A string in the general format shows itself; most cells of a runner sheet are such.

@@ -240,6 +240,22 @@ TXlsCellValue TXLSFile::GetCell(int row, int col) const {
   return result;
 }
 
+void TXLSFile::GetCell(int row, int col, TXlsCellValue& into) const {
+  CheckCell(row, col);
+  const TWorkSheet* sheet = ActiveWorkSheet();
+  const TXlsCell* cell = sheet ? sheet->FindCell(row - 1, col - 1) : nullptr;
+  if (!cell) {
+    into.Value.kind = CellValue::Kind::Empty;
+    into.Value.number = 0;
+    into.Value.text.clear();
+    into.Value.boolean = false;
+    into.XF = -1;
+    return;
+  }
+  CellValueOf(*cell, book_->Globals.SST, into.Value);
+  into.XF = cell->XF;
+}
+
 int TXLSFile::CellFormatIndex(int row, int col) const {
   CheckCell(row, col);
   const TWorkSheet* sheet = ActiveWorkSheet();

@@ -104,6 +104,8 @@ class TXLSFile {
 
   CellValue GetCellValue(int row, int col) const;
   TXlsCellValue GetCell(int row, int col) const;
+  // The same into `into`, whose text's room is reused: for reading many cells.
+  void GetCell(int row, int col, TXlsCellValue& into) const;
   // The XF index of the cell record, -1 when there is none.
   int CellFormatIndex(int row, int col) const;
   // The XF the row's ROW record carries when it has its has-format flag, -1 otherwise.

@@ -233,5 +233,7 @@ std::u16string ErrorText(int code);
 
 // The value a cell shows.
 CellValue CellValueOf(const TXlsCell& cell, const TSST& sst);
+// The same into `into`, whose text's room is reused: for reading many cells.
+void CellValueOf(const TXlsCell& cell, const TSST& sst, CellValue& into);
 
 }  // namespace ln40::xls

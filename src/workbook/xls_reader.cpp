@@ -148,6 +148,27 @@ CellValue CellValueOf(const TXlsCell& cell, const TSST& sst) {
   return CellValue::Empty();
 }
 
+void CellValueOf(const TXlsCell& cell, const TSST& sst, CellValue& into) {
+  switch (cell.Kind) {
+    case TCellKind::Rk:
+    case TCellKind::Number:
+      into.kind = CellValue::Kind::Number;
+      into.number = cell.Kind == TCellKind::Rk ? RkToDouble(cell.Rk) : cell.Number;
+      into.text.clear();
+      into.boolean = false;
+      return;
+    case TCellKind::LabelSst:
+      into.kind = CellValue::Kind::String;
+      into.number = 0;
+      sst.Text(cell.Rk, into.text);
+      into.boolean = false;
+      return;
+    default:
+      into = CellValueOf(cell, sst);
+      return;
+  }
+}
+
 // ---- reading ---------------------------------------------------------------------------
 
 namespace {

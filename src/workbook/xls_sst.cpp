@@ -187,13 +187,19 @@ std::span<const std::uint8_t> TSST::EntryBytes(Id id) const {
 }
 
 std::u16string TSST::Text(Id id) const {
+  std::u16string text;
+  Text(id, text);
+  return text;
+}
+
+void TSST::Text(Id id, std::u16string& into) const {
   const std::span<const std::uint8_t> bytes = EntryBytes(id);
   const EntryLayout layout = Layout(bytes);
   const std::uint8_t* chars = bytes.data() + layout.header;
-  if (!layout.wide) return std::u16string(chars, chars + layout.count);
-  std::u16string text(layout.count, u'\0');
-  for (std::size_t i = 0; i < layout.count; ++i) text[i] = static_cast<char16_t>(Get16(chars + 2 * i));
-  return text;
+  into.resize(layout.count);
+  for (std::size_t i = 0; i < layout.count; ++i) {
+    into[i] = layout.wide ? static_cast<char16_t>(Get16(chars + 2 * i)) : chars[i];
+  }
 }
 
 bool TSST::Less(Id a, Id b) const {

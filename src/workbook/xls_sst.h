@@ -43,6 +43,8 @@ class TSST {
   std::uint32_t RefCount(Id id) const { return entries_[id].refs; }
 
   std::u16string Text(Id id) const;
+  // The same into `into`, whose room is reused: for reading many cells.
+  void Text(Id id, std::u16string& into) const;
   // The entry as written: count, flags, optional run count and extension size,
   // characters, runs and extension bytes.
   std::span<const std::uint8_t> EntryBytes(Id id) const;

@@ -194,6 +194,27 @@ TEST(XlsReader, WorkbookStreamReadsTheSameInOneRunAndScattered) {
   }
 }
 
+// Reading many cells into one reused value gives every cell what reading each afresh gives,
+// whatever kind of cell came before it.
+TEST(XlsReader, CellsReadIntoAReusedValueAreTheSame) {
+  for (const char* file : {"xlwt_types.xls", "lo_types.xls", "gnumeric_types.xls", "lo_1904.xls"}) {
+    TXLSFile book;
+    book.OpenFile(Fixture(file));
+    TXlsCellValue reused;
+    for (int row = 1; row <= book.UsedRowCount(); ++row) {
+      for (int col = 1; col <= std::max(book.UsedColCount(), 1); ++col) {
+        const TXlsCellValue fresh = book.GetCell(row, col);
+        book.GetCell(row, col, reused);
+        EXPECT_EQ(reused.XF, fresh.XF) << file << " " << row << "," << col;
+        EXPECT_EQ(reused.Value.kind, fresh.Value.kind) << file << " " << row << "," << col;
+        EXPECT_EQ(reused.Value.text, fresh.Value.text) << file << " " << row << "," << col;
+        EXPECT_EQ(reused.Value.boolean, fresh.Value.boolean) << file << " " << row << "," << col;
+        if (!std::isnan(fresh.Value.number)) EXPECT_EQ(reused.Value.number, fresh.Value.number) << file;
+      }
+    }
+  }
+}
+
 TEST(XlsReader, FileNameWithoutExtensionFindsTheXlsFile) {
   test::TempFolder folder;
   const std::vector<std::uint8_t> bytes = test::ReadBytes(Fixture("lo_1904.xls"));
