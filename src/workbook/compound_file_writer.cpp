@@ -158,7 +158,6 @@ void StreamBuffer::ForEachPiece(const std::function<void(std::span<const std::ui
 }
 
 void WriteCompoundFile(const std::vector<NewElement>& elements, std::vector<std::uint8_t>& image) {
-  image.clear();
   WriteCompoundFile(elements, image, [&image](std::span<const std::uint8_t> bytes) {
     image.insert(image.end(), bytes.begin(), bytes.end());
   });

@@ -414,15 +414,12 @@ void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
 
       const std::u16string text = WithoutCarriageReturns(Cp1252ToUtf16(table_.Cell(c, r)));
       if (settings_.ExportFormulas && !text.empty() && text.front() == u'=') {
-        if (bad_formulas == TBadFormulas::EndTheExport) {
-          book.SetCellFormula(r, col, text);
-          continue;
-        }
         try {
           book.SetCellFormula(r, col, text);  // compiles before it changes anything
           continue;
         } catch (const Error&) {
-          // written below as the text it is
+          if (bad_formulas == TBadFormulas::EndTheExport) throw;
+          // else written below as the text it is
         }
       }
 
