@@ -127,7 +127,7 @@ class CompoundFileReader::Builder {
     const std::size_t body = file_size_ > sector_size_ ? file_size_ - sector_size_ : 0;
     const std::uint64_t sectors = CeilDiv(body, sector_size_);
     sector_count_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, kMaxRegularSector + 1ull));
-    image_.resize((static_cast<std::size_t>(sector_count_) + 1) << shift_, 0);
+    image_.Resize((static_cast<std::size_t>(sector_count_) + 1) << shift_);
     owners_ = SectorOwners(sector_count_);
   }
 
@@ -446,7 +446,7 @@ class CompoundFileReader::Builder {
   }
 
   CompoundFileReader& reader_;
-  std::vector<std::uint8_t>& image_;
+  TByteImage& image_;
   std::string display_name_;
   std::uint16_t version_ = 3;
   unsigned shift_ = 9;
@@ -463,9 +463,9 @@ class CompoundFileReader::Builder {
   SectorOwners mini_owners_{0};
 };
 
-CompoundFileReader::CompoundFileReader(std::vector<std::uint8_t> image, std::string display_name)
+CompoundFileReader::CompoundFileReader(TByteImage image, std::string display_name)
     : image_(std::move(image)) {
-  if (image_.size() < kHeaderSize || !std::equal(std::begin(kSignature), std::end(kSignature), image_.begin())) {
+  if (image_.size() < kHeaderSize || !std::equal(std::begin(kSignature), std::end(kSignature), image_.data())) {
     throw Error("The file \"" + display_name + "\" is invalid");
   }
   Builder(*this, std::move(display_name)).Build();

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "workbook/byte_image.h"
+
 namespace ln40::cfb {
 
 // One element of the directory that the tree reaches.
@@ -39,7 +41,7 @@ class CompoundFileReader {
   // "The file "%s" is invalid" when the bytes are not a compound file, "The file "%s" is
   // damaged: ..." when its allocation structures are broken, and "Can't read file "%s": ..."
   // (with the storage's own name) when the elements of a storage cannot be listed.
-  CompoundFileReader(std::vector<std::uint8_t> image, std::string display_name);
+  CompoundFileReader(TByteImage image, std::string display_name);
 
   static constexpr std::uint32_t kRootId = 0;
 
@@ -63,7 +65,7 @@ class CompoundFileReader {
   struct RawEntry;
   class Builder;
 
-  std::vector<std::uint8_t> image_;
+  TByteImage image_;
   std::vector<DirectoryNode> nodes_;  // indexed by directory entry id; unreached ids stay empty
   unsigned sector_shift_ = 9;
 };

@@ -80,7 +80,7 @@ std::size_t ReadUpTo(int fd, std::uint8_t* out, std::size_t count) {
   throw Error("Can't open file \"" + file_name + "\". " + SystemReason(error));
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& file_name) {
+TByteImage ReadWholeFile(const std::string& file_name) {
   const std::string native = Cp1252ToUtf8(file_name);
   int fd = -1;
   do {
@@ -95,16 +95,16 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& file_name) {
   if (::fstat(fd, &info) != 0) CantOpen(file_name, errno);
   if (!S_ISREG(info.st_mode)) CantOpen(file_name, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
   try {
-    std::vector<std::uint8_t> bytes(cfb::kHeaderSize);
-    bytes.resize(ReadUpTo(fd, bytes.data(), bytes.size()));
-    if (bytes.size() < cfb::kHeaderSize || !std::equal(std::begin(cfb::kSignature), std::end(cfb::kSignature), bytes.begin())) {
+    std::uint8_t header[cfb::kHeaderSize];
+    const std::size_t got = ReadUpTo(fd, header, sizeof header);
+    if (got < sizeof header || !std::equal(std::begin(cfb::kSignature), std::end(cfb::kSignature), header)) {
       throw Error("The file \"" + file_name + "\" is invalid");
     }
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > bytes.size()) {
-      bytes.resize(static_cast<std::size_t>(size));
-      bytes.resize(cfb::kHeaderSize + ReadUpTo(fd, bytes.data() + cfb::kHeaderSize, bytes.size() - cfb::kHeaderSize));
-    }
+    const auto size = std::max<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), sizeof header);
+    if (size > std::numeric_limits<std::size_t>::max()) CantOpen(file_name, EFBIG);
+    TByteImage bytes = TByteImage::Zeroed(static_cast<std::size_t>(size));
+    std::memcpy(bytes.data(), header, sizeof header);
+    bytes.Resize(sizeof header + ReadUpTo(fd, bytes.data() + sizeof header, bytes.size() - sizeof header));
     return bytes;
   } catch (const std::system_error& error) {
     CantOpen(file_name, error.code().value());
@@ -289,7 +289,7 @@ TOle2Storage::~TOle2Storage() {
 }
 
 TOle2Storage TOle2Storage::OpenFile(const std::string& file_name) {
-  return OpenMemory(ReadWholeFile(file_name), file_name);
+  return OpenImage(ReadWholeFile(file_name), file_name);
 }
 
 TOle2Storage TOle2Storage::OpenMemory(std::span<const std::uint8_t> image, const std::string& display_name) {
@@ -297,6 +297,10 @@ TOle2Storage TOle2Storage::OpenMemory(std::span<const std::uint8_t> image, const
 }
 
 TOle2Storage TOle2Storage::OpenMemory(std::vector<std::uint8_t>&& image, const std::string& display_name) {
+  return OpenImage(TByteImage(std::move(image)), display_name);
+}
+
+TOle2Storage TOle2Storage::OpenImage(TByteImage image, const std::string& display_name) {
   auto state = std::make_shared<Ole2State>();
   state->mode = TOle2Mode::Read;
   state->name = display_name;

@@ -41,6 +41,8 @@
 #include <string>
 #include <vector>
 
+#include "workbook/byte_image.h"
+
 namespace ln40 {
 
 namespace detail {
@@ -155,6 +157,7 @@ class TOle2Storage {
 
  private:
   explicit TOle2Storage(std::shared_ptr<detail::Ole2State> state);
+  static TOle2Storage OpenImage(TByteImage image, const std::string& display_name);
   void CheckOpen() const;
   std::uint32_t Current() const;
   TOle2Stream OpenStreamNamed(const std::u16string& name, const std::string& shown);

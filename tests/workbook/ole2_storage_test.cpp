@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -361,6 +362,40 @@ TEST(Ole2StorageTest, CreatedFileAppearsOnlyWhenReleased) {
   EXPECT_THAT([&] { late.Release(); }, ThrowsMessage<Error>(folder.File("late.xls") + " already exists."));
   EXPECT_EQ(test::ReadBytes(folder.File("late.xls")), std::vector<std::uint8_t>{'x'});
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
+}
+
+// Large files are read into a mapping of their own; a file whose end cuts its last sector
+// short is padded there like any other.
+TEST(Ole2StorageTest, LargeFileWithAShortLastSectorReadsBack) {
+  TempFolder folder;
+  const std::string name = folder.File("large.xls");
+  const std::vector<std::uint8_t> data = Pattern(3 << 20);
+  TOle2Storage storage = TOle2Storage::CreateFile(name);
+  Write(storage, "Workbook", data);
+  storage.Release();
+  std::vector<std::uint8_t> bytes = test::ReadBytes(name);
+  bytes.resize(bytes.size() + 100, 0);  // trailing bytes after the last whole sector
+  test::WriteBytes(name, bytes);
+  EXPECT_EQ(TOle2Storage::OpenFile(name).OpenStream("Workbook").ReadAll(), data);
+}
+
+TEST(ByteImageTest, GrowsWithZerosWhereverItLives) {
+  for (const std::size_t size : {std::size_t{100}, std::size_t{3} << 20}) {
+    TByteImage image = TByteImage::Zeroed(size);
+    std::memset(image.data(), 0xAB, image.size());
+    image.Resize(size - 10);
+    image.Resize(size + 10);  // within the room it has, and the bytes given up come back zero
+    ASSERT_EQ(image.size(), size + 10);
+    EXPECT_EQ(image.data()[size - 11], 0xAB);
+    EXPECT_EQ(image.data()[size - 10], 0);
+    EXPECT_EQ(image.data()[size + 9], 0);
+    image.Resize(size * 2);  // beyond it: moved, contents kept
+    EXPECT_EQ(image.data()[0], 0xAB);
+    EXPECT_EQ(image.data()[size * 2 - 1], 0);
+    TByteImage moved = std::move(image);
+    EXPECT_EQ(moved.size(), size * 2);
+    EXPECT_EQ(image.size(), 0u);
+  }
 }
 
 TEST(Ole2StorageTest, FilesThatCannotBeOpenedNameTheFile) {
