@@ -118,11 +118,18 @@ void WriteWorkbook(const std::string& csv_path, const std::string& xls_path) {
   book.SaveFile(xls_path);
 }
 
-// The CSV text being made, written through a pointer: appending to a std::string one
-// character at a time costs a capacity check each.
+// The CSV text being made, written through a pointer (appending to a std::string one
+// character at a time costs a capacity check each) and handed to the file a megabyte at a
+// time, so that the whole text never has to be in memory.
 class CsvText {
  public:
-  std::string_view View() const { return {data_.get(), size_}; }
+  explicit CsvText(std::ofstream& out) : out_(out) {}
+  // Writes what is made so far once it fills the buffer; `force` writes it all.
+  void Flush(bool force = false) {
+    if (size_ < kChunk && !force) return;
+    out_.write(data_.get(), static_cast<std::streamsize>(size_));
+    size_ = 0;
+  }
   void Char(char c) { *Room(1) = c; ++size_; }
   // A field as UTF-8, in quotes when it holds a comma, a quote or a line break; a lone
   // surrogate becomes U+FFFD.
@@ -161,7 +168,7 @@ class CsvText {
  private:
   char* Room(std::size_t count) {
     if (size_ + count > capacity_) {
-      const std::size_t capacity = std::max(2 * capacity_, size_ + count + (1 << 20));
+      const std::size_t capacity = std::max(2 * capacity_, size_ + count + kChunk);
       auto grown = std::make_unique_for_overwrite<char[]>(capacity);
       if (size_) std::memcpy(grown.get(), data_.get(), size_);
       data_ = std::move(grown);
@@ -170,6 +177,9 @@ class CsvText {
     return data_.get() + size_;
   }
 
+  static constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+  std::ofstream& out_;
   std::unique_ptr<char[]> data_;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
@@ -182,7 +192,9 @@ void ReadWorkbook(const std::string& xls_path, const std::string& csv_path) {
   const ln40::Locale locale;
   const int rows = book.UsedRowCount();
   const int cols = book.UsedColCount();
-  CsvText csv;
+  std::ofstream out(csv_path, std::ios::binary);
+  if (!out) throw ln40::Error("Cannot write " + csv_path);
+  CsvText csv(out);
   ln40::TXlsCellValue cell;
   for (int row = 1; row <= rows; ++row) {
     for (int col = 1; col <= cols; ++col) {
@@ -197,9 +209,9 @@ void ReadWorkbook(const std::string& xls_path, const std::string& csv_path) {
       }
     }
     csv.Char('\n');
+    csv.Flush();
   }
-  std::ofstream out(csv_path, std::ios::binary);
-  out.write(csv.View().data(), static_cast<std::streamsize>(csv.View().size()));
+  csv.Flush(true);
   if (!out.flush()) throw ln40::Error("Cannot write " + csv_path);
 }
 
