@@ -231,6 +231,14 @@ bool DoubleToRk(double value, std::uint32_t& rk);
 // The error text of a BOOLERR or formula error code; empty for an unknown code.
 std::u16string ErrorText(int code);
 
+// The value of a BOOLERR cell: a boolean, or the error's text ("#NULL!" for an unknown
+// code).
+CellValue BoolErrValue(std::uint8_t value, bool is_error);
+// The cached result of a FORMULA record ([MS-XLS] 2.5.133 FormulaValue, 8 bytes): a number,
+// a boolean, an error's text, the empty string of a string result (its text follows in a
+// STRING record) or nothing.
+CellValue FormulaResult(const std::uint8_t* result);
+
 // The value a cell shows.
 CellValue CellValueOf(const TXlsCell& cell, const TSST& sst);
 // The same into `into`, whose text's room is reused: for reading many cells.

@@ -130,16 +130,31 @@ std::u16string ErrorText(int code) {
   }
 }
 
+CellValue BoolErrValue(std::uint8_t value, bool is_error) {
+  if (!is_error) return CellValue::Boolean(value != 0);
+  std::u16string text = ErrorText(value);
+  return CellValue::String(text.empty() ? u"#NULL!" : text);
+}
+
+CellValue FormulaResult(const std::uint8_t* result) {
+  if (result[6] != 0xFF || result[7] != 0xFF) return CellValue::Number(GetDouble(result));
+  switch (result[0]) {
+    case 0: return CellValue::String(u"");
+    case 1: return CellValue::Boolean(result[2] == 1);
+    case 2: {
+      std::u16string text = ErrorText(result[2]);
+      return text.empty() ? CellValue::Empty() : CellValue::String(text);
+    }
+    default: return CellValue::Empty();
+  }
+}
+
 CellValue CellValueOf(const TXlsCell& cell, const TSST& sst) {
   switch (cell.Kind) {
     case TCellKind::Rk: return CellValue::Number(RkToDouble(cell.Rk));
     case TCellKind::Number: return CellValue::Number(cell.Number);
     case TCellKind::LabelSst: return CellValue::String(sst.Text(cell.Rk));
-    case TCellKind::BoolErr: {
-      if (!cell.IsError) return CellValue::Boolean(cell.BoolErr != 0);
-      std::u16string text = ErrorText(cell.BoolErr);
-      return CellValue::String(text.empty() ? u"#NULL!" : text);
-    }
+    case TCellKind::BoolErr: return BoolErrValue(cell.BoolErr, cell.IsError);
     case TCellKind::Label:
     case TCellKind::Formula: return cell.Extra ? cell.Extra->Value : CellValue::Empty();
     case TCellKind::Blank:
@@ -540,21 +555,7 @@ class SheetReader {
     auto extra = std::make_unique<TCellExtra>();
     extra->Record = reader_.CurrentRecord();
     std::vector<std::uint8_t>& data = extra->Record.Data;
-    const std::uint8_t* result = data.data() + 6;
-    if (result[6] == 0xFF && result[7] == 0xFF) {
-      switch (result[0]) {
-        case 0: extra->Value = CellValue::String(u""); break;
-        case 1: extra->Value = CellValue::Boolean(result[2] == 1); break;
-        case 2: {
-          std::u16string text = ErrorText(result[2]);
-          extra->Value = text.empty() ? CellValue::Empty() : CellValue::String(text);
-          break;
-        }
-        default: extra->Value = CellValue::Empty(); break;
-      }
-    } else {
-      extra->Value = CellValue::Number(GetDouble(result));
-    }
+    extra->Value = FormulaResult(data.data() + 6);
     // Prepared for writing: the result becomes #NULL! and the formula is calculated when
     // the saved file is opened.
     const std::uint8_t null_result[8] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF};
