@@ -692,25 +692,28 @@ std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
   return out;
 }
 
-std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale) {
-  if (format_code.empty()) return PlainTextOfValue(value, locale);
+void FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale,
+                     std::u16string& into) {
+  into.clear();
+  if (format_code.empty()) {
+    into = PlainTextOfValue(value, locale);
+    return;
+  }
   switch (value.kind) {
     case CellValue::Kind::Empty:
-      return {};
+      return;
     case CellValue::Kind::Boolean:
-      return value.boolean ? u"TRUE" : u"FALSE";
+      into = value.boolean ? u"TRUE" : u"FALSE";
+      return;
     case CellValue::Kind::String:
     case CellValue::Kind::Number:
       break;
   }
   const std::vector<Section>& sections = Parsed(format_code).sections;
-  // Built in this thread's buffer, which keeps its capacity, and copied out once.
-  thread_local Text out;
-  out.clear();
   if (value.kind == CellValue::Kind::String) {
-    if (sections.size() >= 4) return RenderText(sections[3], value.text, out) ? out : value.text;
-    if (sections[0].has_at) return RenderText(sections[0], value.text, out) ? out : value.text;
-    return value.text;
+    const Section* text_section = sections.size() >= 4 ? &sections[3] : sections[0].has_at ? &sections[0] : nullptr;
+    if (!text_section || !RenderText(*text_section, value.text, into)) into = value.text;
+    return;
   }
   const double v = value.number;
   const Section* chosen = &sections[0];
@@ -721,7 +724,13 @@ std::u16string FormatCellValue(const CellValue& value, const std::u16string& for
   } else if (v == 0 && sections.size() >= 3) {
     chosen = &sections[2];
   }
-  if (!RenderNumber(*chosen, shown, locale, out)) return PlainTextOfValue(value, locale);
+  if (!RenderNumber(*chosen, shown, locale, into)) into = PlainTextOfValue(value, locale);
+}
+
+std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale) {
+  // Built in this thread's buffer, which keeps its capacity, and copied out once.
+  thread_local Text out;
+  FormatCellValue(value, format_code, locale, out);
   return out;
 }
 

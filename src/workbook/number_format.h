@@ -30,5 +30,9 @@ std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale);
 
 // The value as `format_code` shows it; the empty code is the general format.
 std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale);
+// The same into `into` (not the value's own text), whose room is reused: for rendering
+// many cells.
+void FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale,
+                     std::u16string& into);
 
 }  // namespace ln40
