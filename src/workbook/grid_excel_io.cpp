@@ -16,6 +16,7 @@
 #include "workbook/cell_from_text.h"
 #include "workbook/date_time_text.h"
 #include "workbook/delimited_text.h"
+#include "workbook/xls_sheet_scan.h"
 
 namespace ln40 {
 namespace {
@@ -275,7 +276,12 @@ void TGridExcelIO::ImportFile(const std::string& file_name) {
       ln40::SetCellFromText(book, row, col, Cp1252ToUtf16(field), nullptr, u"", time_code, rules);
     });
   } else {
-    book.OpenFile(file_name);
+    // Most workbooks are read by the scan, which builds no editable workbook.
+    TSheetScan scan;
+    if (book.OpenFileOrScan(file_name, scan)) {
+      ImportScan(scan);
+      return;
+    }
   }
   ImportBook(book);
 }
@@ -286,32 +292,12 @@ void TGridExcelIO::ImportBook(TXLSFile& book) {
     throw Error("The index \"1\" of the property \"ActiveSheet\" is not in the range 1-" + std::to_string(sheets));
   }
   book.SetActiveSheet(1);
-  const Locale& locale = GetLocale();
-
-  // Empty the table: texts (header row and hidden columns included) and the merges of the
-  // previous content, which would otherwise cover the imported cells.
-  for (int r = 0; r < table_.RowCount(); ++r) {
-    for (int c = 0; c < table_.ColCount(); ++c) {
-      const std::optional<MergeSpan> span = table_.MergeSpanAt(c, r);
-      if (span && span->col == c && span->row == r) table_.SetMergeSpan(c, r, 1, 1);
-    }
-  }
-  table_.ClearBody();
-  for (int c = 0; c < table_.ColCount(); ++c) table_.SetCell(c, 0, "");
-
-  const int used_rows = book.UsedRowCount();
-  const int used_cols = book.UsedColCount();
-  if (settings_.AutoResizeGrid) {
-    if (used_rows >= 1) table_.SetRowCount(used_rows + 1);
-    if (used_cols >= 1) table_.SetColCount(used_cols);
-  }
-  const int last_row = std::min(used_rows, table_.RowCount() - 1);
-  const int last_col = std::min(used_cols, table_.ColCount());
+  const auto [last_row, last_col] = StartImport(book.UsedRowCount(), book.UsedColCount());
 
   // A merged range gives its top-left cell a span over the table cells it covers; those
   // import nothing of their own.
   const bool has_merges = !book.MergedRanges().empty();
-  std::string text;
+  ImportBuffers buffers;
   TXlsCellValue cell;
   for (int r = 1; r <= last_row; ++r) {
     for (int k = 1; k <= last_col; ++k) {
@@ -324,17 +310,53 @@ void TGridExcelIO::ImportBook(TXLSFile& book) {
       }
       book.GetCell(r, k, cell);
       if (cell.Value.kind == CellValue::Kind::Empty) continue;
-      const std::u16string& code = settings_.ImportCellFormats ? book.NumberFormat(EffectiveXf(book, r, k, cell.XF)) : kGeneral;
-      // A string in the general format shows itself; most cells of a runner sheet are such.
-      if (cell.Value.kind == CellValue::Kind::String && code.empty()) {
-        ToTableText(cell.Value.text, text);
-      } else {
-        ToTableText(FormatCellValue(cell.Value, code, locale), text);
-      }
-      table_.SetCell(k - 1, r, text);
+      ImportCell(r, k, cell.Value, book.NumberFormat(EffectiveXf(book, r, k, cell.XF)), buffers);
     }
   }
   MutableLook().verticalAlignment = VerticalAlignment::Bottom;
+}
+
+void TGridExcelIO::ImportScan(const TSheetScan& scan) {
+  const std::pair<int, int> last = StartImport(scan.UsedRowCount(), scan.UsedColCount());
+  const int last_row = last.first;
+  const int last_col = last.second;
+  ImportBuffers buffers;
+  scan.ForEachCell([&](int r, int k, const CellValue& value, int xf) {
+    if (r <= last_row && k <= last_col) ImportCell(r, k, value, scan.NumberFormat(xf), buffers);
+  });
+  MutableLook().verticalAlignment = VerticalAlignment::Bottom;
+}
+
+std::pair<int, int> TGridExcelIO::StartImport(int used_rows, int used_cols) {
+  // Empty the table: texts (header row and hidden columns included) and the merges of the
+  // previous content, which would otherwise cover the imported cells.
+  for (int r = 0; r < table_.RowCount(); ++r) {
+    for (int c = 0; c < table_.ColCount(); ++c) {
+      const std::optional<MergeSpan> span = table_.MergeSpanAt(c, r);
+      if (span && span->col == c && span->row == r) table_.SetMergeSpan(c, r, 1, 1);
+    }
+  }
+  table_.ClearBody();
+  for (int c = 0; c < table_.ColCount(); ++c) table_.SetCell(c, 0, "");
+
+  if (settings_.AutoResizeGrid) {
+    if (used_rows >= 1) table_.SetRowCount(used_rows + 1);
+    if (used_cols >= 1) table_.SetColCount(used_cols);
+  }
+  return {std::min(used_rows, table_.RowCount() - 1), std::min(used_cols, table_.ColCount())};
+}
+
+void TGridExcelIO::ImportCell(int row, int col, const CellValue& value, const std::u16string& code,
+                              ImportBuffers& buffers) {
+  const std::u16string& shown_as = settings_.ImportCellFormats ? code : kGeneral;
+  // A string in the general format shows itself; most cells of a runner sheet are such.
+  if (value.kind == CellValue::Kind::String && shown_as.empty()) {
+    ToTableText(value.text, buffers.text);
+  } else {
+    FormatCellValue(value, shown_as, GetLocale(), buffers.shown);
+    ToTableText(buffers.shown, buffers.text);
+  }
+  table_.SetCell(col - 1, row, buffers.text);
 }
 
 // ---- export ----------------------------------------------------------------------------

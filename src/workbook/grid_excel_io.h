@@ -36,6 +36,8 @@
 
 namespace ln40 {
 
+class TSheetScan;
+
 // What an export does with a file that exists already. The system uses omNever: the file
 // is opened and updated, never confirmed or deleted beforehand.
 enum class TOverwriteMode { omNever, omAlways, omConfirm };
@@ -123,6 +125,8 @@ class TGridExcelIO {
   void ExportData(TXLSFile& book, TBadFormulas bad_formulas = TBadFormulas::EndTheExport) const;
   // Loads sheet 1 of an opened workbook into the table (ImportFile after the file is read).
   void ImportBook(TXLSFile& book);
+  // The same from a scanned workbook (ImportFile when the scan reads the file).
+  void ImportScan(const TSheetScan& scan);
 
   // Stores `text` in the cell (1-based) as the typed value it reads as: a number (thousands
   // separators allowed where they group by three), TRUE/FALSE as a boolean, a date or time
@@ -140,6 +144,16 @@ class TGridExcelIO {
 
  private:
   int DefaultYear() const;
+  // Empties the table for an import and sizes it to the sheet's used range; returns the
+  // last row and column (1-based) of the sheet that the table takes.
+  std::pair<int, int> StartImport(int used_rows, int used_cols);
+  // A cell with a value into the table, as its number format (`code`) shows it unless the
+  // import leaves cell formats aside. The buffers keep their room from cell to cell.
+  struct ImportBuffers {
+    std::u16string shown;
+    std::string text;
+  };
+  void ImportCell(int row, int col, const CellValue& value, const std::u16string& code, ImportBuffers& buffers);
   TableLook& MutableLook() { return look_ ? *look_ : own_look_; }
 
   TGridTable& table_;

@@ -10,6 +10,7 @@
 #include "workbook/ole2_storage.h"
 #include "workbook/xls_formula.h"
 #include "workbook/xls_model.h"
+#include "workbook/xls_sheet_scan.h"
 #include "workbook/xls_strings.h"
 #include "workbook/xls_template.h"
 
@@ -115,7 +116,7 @@ TXLSFile& TXLSFile::operator=(TXLSFile&&) noexcept = default;
 
 // ---- loading ---------------------------------------------------------------------------
 
-void TXLSFile::OpenFile(const std::string& file_name) {
+TOle2Storage TXLSFile::OpenStorage(const std::string& file_name) {
   std::string name = file_name;
   if (!FileExists(name)) {
     if (!HasExtension(name) && FileExists(name + ".xls")) {
@@ -124,8 +125,19 @@ void TXLSFile::OpenFile(const std::string& file_name) {
       throw Error("Can't find the file \"" + file_name + "\"");
     }
   }
-  TOle2Storage storage = TOle2Storage::OpenFile(name);
+  return TOle2Storage::OpenFile(name);
+}
+
+void TXLSFile::OpenFile(const std::string& file_name) {
+  TOle2Storage storage = OpenStorage(file_name);
   LoadFrom(storage);
+}
+
+bool TXLSFile::OpenFileOrScan(const std::string& file_name, TSheetScan& scan) {
+  TOle2Storage storage = OpenStorage(file_name);
+  if (scan.Scan(storage)) return true;
+  LoadFrom(storage);
+  return false;
 }
 
 // The workbook stream is read where it lies in the container when it is one run there (as

@@ -44,6 +44,8 @@
 
 namespace ln40 {
 
+class TSheetScan;
+
 namespace xls {
 class TWorkbook;
 class TWorkSheet;
@@ -82,6 +84,10 @@ class TXLSFile {
   // added when it has no extension. Replaces any previous content; ActiveSheet becomes
   // WINDOW1's current tab + 1 (1 without WINDOW1).
   void OpenFile(const std::string& file_name);
+  // For an import that needs only cell values: opens a file as OpenFile does, but when
+  // `scan` reads its first sheet by itself (see xls_sheet_scan.h) only scans it and returns
+  // true, leaving this workbook as it was.
+  bool OpenFileOrScan(const std::string& file_name, TSheetScan& scan);
   // Loads a file image held in memory; `display_name` stands for the file in messages.
   void OpenMemory(std::span<const std::uint8_t> image, const std::string& display_name = "(memory)");
 
@@ -178,6 +184,7 @@ class TXLSFile {
  private:
   void Load(std::span<const std::uint8_t> stream, TXlsStorageList kept);
   void LoadFrom(TOle2Storage& storage);
+  static TOle2Storage OpenStorage(const std::string& file_name);
   const xls::TWorkSheet* ActiveWorkSheet() const;
   // Raises the ActiveSheet range error when ActiveSheet names no sheet.
   void CheckActiveSheet() const;
