@@ -24,6 +24,7 @@
 #include "text/locale.h"
 #include "workbook/number_format.h"
 #include "workbook/xls_file.h"
+#include "workbook/xls_sheet_scan.h"
 
 namespace {
 
@@ -134,11 +135,22 @@ class CsvText {
   // A field as UTF-8, in quotes when it holds a comma, a quote or a line break; a lone
   // surrogate becomes U+FFFD.
   void Field(std::u16string_view text) {
+    char* p = Room(text.size() * 6 + 2);  // a quote doubled, or three bytes, per unit
+    // Most fields are plain ASCII: copied as they are in one pass.
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+      const char16_t c = text[i];
+      if (c >= 0x80 || c == u',' || c == u'"' || c == u'\r' || c == u'\n') break;
+      p[i] = static_cast<char>(c);
+    }
+    if (i == text.size()) {
+      size_ += i;
+      return;
+    }
     bool quote = false;
     for (char16_t c : text) quote = quote || c == u',' || c == u'"' || c == u'\r' || c == u'\n';
-    char* p = Room(text.size() * 6 + 2);  // a quote doubled, or three bytes, per unit
     if (quote) *p++ = '"';
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (i = 0; i < text.size(); ++i) {
       char32_t c = text[i];
       if (c < 0x80) {
         if (c == '"') *p++ = '"';
@@ -185,31 +197,60 @@ class CsvText {
   std::size_t capacity_ = 0;
 };
 
+// One cell as its number format shows it.
+void CsvCell(CsvText& csv, const ln40::CellValue& value, const std::u16string& code, const ln40::Locale& locale) {
+  if (value.kind == ln40::CellValue::Kind::String && code.empty()) {
+    csv.Field(value.text);  // a text in the general format shows itself
+  } else {
+    thread_local std::u16string shown;
+    ln40::FormatCellValue(value, code, locale, shown);
+    csv.Field(shown);
+  }
+}
+
+// The used range of the first sheet, from the scan when it reads the workbook, else from
+// the workbook loaded in full.
 void ReadWorkbook(const std::string& xls_path, const std::string& csv_path) {
   ln40::TXLSFile book;
-  book.OpenFile(xls_path);
-  book.SetActiveSheet(1);
-  const ln40::Locale locale;
-  const int rows = book.UsedRowCount();
-  const int cols = book.UsedColCount();
+  ln40::TSheetScan scan;
+  const bool scanned = book.OpenFileOrScan(xls_path, scan);
   std::ofstream out(csv_path, std::ios::binary);
   if (!out) throw ln40::Error("Cannot write " + csv_path);
   CsvText csv(out);
-  ln40::TXlsCellValue cell;
-  for (int row = 1; row <= rows; ++row) {
-    for (int col = 1; col <= cols; ++col) {
-      if (col > 1) csv.Char(',');
-      book.GetCell(row, col, cell);
-      if (cell.Value.kind == ln40::CellValue::Kind::Empty) continue;
-      const std::u16string& code = book.NumberFormat(cell.XF);
-      if (cell.Value.kind == ln40::CellValue::Kind::String && code.empty()) {
-        csv.Field(cell.Value.text);  // a text in the general format shows itself
-      } else {
-        csv.Field(ln40::FormatCellValue(cell.Value, code, locale));
+  const ln40::Locale locale;
+  if (scanned) {
+    const int rows = scan.UsedRowCount();
+    const int cols = scan.UsedColCount();
+    int row = 1, col = 1;  // where the text stands: the next field is that cell's
+    // Moves on to the cell at r, c, ending lines and fields on the way.
+    const auto move_to = [&](int r, int c) {
+      for (; row < r; ++row, col = 1) {
+        for (; col < cols; ++col) csv.Char(',');
+        csv.Char('\n');
+        csv.Flush();
       }
+      for (; col < c; ++col) csv.Char(',');
+    };
+    scan.ForEachCell([&](int r, int c, const ln40::CellValue& value, int xf) {
+      if (r > rows || c > cols) return;
+      move_to(r, c);
+      CsvCell(csv, value, scan.NumberFormat(xf), locale);
+    });
+    move_to(rows + 1, 1);
+  } else {
+    book.SetActiveSheet(1);
+    const int rows = book.UsedRowCount();
+    const int cols = book.UsedColCount();
+    ln40::TXlsCellValue cell;
+    for (int row = 1; row <= rows; ++row) {
+      for (int col = 1; col <= cols; ++col) {
+        if (col > 1) csv.Char(',');
+        book.GetCell(row, col, cell);
+        if (cell.Value.kind != ln40::CellValue::Kind::Empty) CsvCell(csv, cell.Value, book.NumberFormat(cell.XF), locale);
+      }
+      csv.Char('\n');
+      csv.Flush();
     }
-    csv.Char('\n');
-    csv.Flush();
   }
   csv.Flush(true);
   if (!out.flush()) throw ln40::Error("Cannot write " + csv_path);
