@@ -32,17 +32,20 @@ void AppendCp1252(Text& out, std::string_view text) {
 
 void AppendAscii(Text& out, std::string_view ascii) { out.append(ascii.begin(), ascii.end()); }
 
-// `n` in decimal; with `pad`, at least two characters ("07").
+// `n` in decimal; with `pad`, at least two characters ("07"). The digits go in with one
+// append: this runs for every number and time a sheet shows.
 void AppendInteger(Text& out, long long n, bool pad) {
-  if (n >= 0 && n < 100 && (pad || n >= 10)) {  // the common case of times and dates
-    out += static_cast<char16_t>(u'0' + n / 10);
-    out += static_cast<char16_t>(u'0' + n % 10);
-    return;
-  }
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, n);
-  if (pad && result.ptr - buffer < 2) out += u'0';
-  AppendAscii(out, std::string_view(buffer, result.ptr - buffer));
+  char16_t digits[24];
+  char16_t* const end = digits + sizeof digits / sizeof digits[0];
+  char16_t* first = end;
+  unsigned long long magnitude = n < 0 ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+  do {
+    *--first = static_cast<char16_t>(u'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (pad && n >= 0 && end - first < 2) *--first = u'0';
+  if (n < 0) *--first = u'-';
+  out.append(first, static_cast<std::size_t>(end - first));
 }
 
 bool IsLiteralChar(char16_t c) {
@@ -644,22 +647,33 @@ const ParsedFormat& Parsed(const Text& format_code) {
 
 }  // namespace
 
-std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
+namespace {
+
+// PlainTextOfValue appended to `out`.
+void AppendPlainValue(const CellValue& value, const Locale& locale, Text& out) {
   switch (value.kind) {
-    case CellValue::Kind::Empty: return {};
-    case CellValue::Kind::String: return value.text;
-    case CellValue::Kind::Boolean: return value.boolean ? u"True" : u"False";
+    case CellValue::Kind::Empty: return;
+    case CellValue::Kind::String: out += value.text; return;
+    case CellValue::Kind::Boolean: out += value.boolean ? u"True" : u"False"; return;
     case CellValue::Kind::Number: break;
   }
   const double v = value.number;
-  if (std::isnan(v)) return u"NAN";
-  if (std::isinf(v)) return v < 0 ? u"-INF" : u"INF";
-  if (v == 0) return u"0";
-  Text out;
+  if (std::isnan(v)) {
+    out += u"NAN";
+    return;
+  }
+  if (std::isinf(v)) {
+    out += v < 0 ? u"-INF" : u"INF";
+    return;
+  }
+  if (v == 0) {
+    out += u'0';
+    return;
+  }
   // A whole number below 10^15 has all its digits among the 15 significant ones.
   if (std::fabs(v) < 1e15 && v == std::trunc(v)) {
     AppendInteger(out, static_cast<long long>(v), false);
-    return out;
+    return;
   }
   const Decimal decimal = ToDecimal(std::fabs(v));
   const char16_t separator = LocaleChar(locale.decimalSeparator);
@@ -680,7 +694,7 @@ std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
         AppendAscii(out, d.substr(point));
       }
     }
-    return out;
+    return;
   }
   out += static_cast<char16_t>(d[0]);
   if (d.size() > 1) {
@@ -689,6 +703,13 @@ std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
   }
   out += u'E';
   AppendInteger(out, decimal.exponent, false);
+}
+
+}  // namespace
+
+std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
+  Text out;
+  AppendPlainValue(value, locale, out);
   return out;
 }
 
@@ -696,7 +717,7 @@ void FormatCellValue(const CellValue& value, const std::u16string& format_code, 
                      std::u16string& into) {
   into.clear();
   if (format_code.empty()) {
-    into = PlainTextOfValue(value, locale);
+    AppendPlainValue(value, locale, into);
     return;
   }
   switch (value.kind) {
@@ -724,7 +745,10 @@ void FormatCellValue(const CellValue& value, const std::u16string& format_code, 
   } else if (v == 0 && sections.size() >= 3) {
     chosen = &sections[2];
   }
-  if (!RenderNumber(*chosen, shown, locale, into)) into = PlainTextOfValue(value, locale);
+  if (!RenderNumber(*chosen, shown, locale, into)) {
+    into.clear();
+    AppendPlainValue(value, locale, into);
+  }
 }
 
 std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale) {
