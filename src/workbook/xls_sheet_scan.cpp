@@ -32,6 +32,53 @@ class CellOrder {
   long last_ = -1;
 };
 
+// The records of the first sheet one by one, by their headers alone. Next() is false at the
+// end of the stream and at what the scan leaves to the full load: a CONTINUE record, or an
+// ARRAY or TABLE record, which TRecordReader would join to the record before. Otherwise
+// the records and their checks are TRecordReader's (a record must lie in the stream; a
+// STRING follows a formula or its shared formula).
+class PlainRecords {
+ public:
+  PlainRecords(std::span<const std::uint8_t> stream, std::size_t position) : stream_(stream), position_(position) {}
+
+  bool Next() {
+    if (stream_.size() - position_ < 4) return false;
+    const std::uint8_t* header = stream_.data() + position_;
+    const std::uint16_t id = Get16(header);
+    const std::size_t length = Get16(header + 2);
+    if (id == 0 || stream_.size() - position_ - 4 < length) return false;
+    if (id == rid::kContinue || id == rid::kArray || id == rid::kTable) return false;
+    if (id == rid::kString && previous_ != rid::kFormula && previous_ != rid::kShrFmla) return false;
+    view_.Id = id;
+    view_.Offset = position_;
+    view_.Data = stream_.subspan(position_ + 4, length);
+    position_ += 4 + length;
+    previous_ = id;
+    return true;
+  }
+  const TRecordView& Current() const { return view_; }
+  std::vector<std::uint8_t> JoinedData() const { return {view_.Data.begin(), view_.Data.end()}; }
+  std::size_t Position() const { return position_; }
+
+ private:
+  std::span<const std::uint8_t> stream_;
+  std::size_t position_;
+  std::uint16_t previous_ = rid::kBof;
+  TRecordView view_;  // never with CONTINUE records
+};
+
+// TRecordReader as ReadSheet walks it, for the other sheets.
+class JoinedRecords {
+ public:
+  explicit JoinedRecords(TRecordReader& reader) : reader_(reader) {}
+  bool Next() { return reader_.Next(); }
+  const TRecordView& Current() const { return reader_.Current(); }
+  std::vector<std::uint8_t> JoinedData() const { return reader_.CurrentRecord().JoinedData(); }
+
+ private:
+  TRecordReader& reader_;
+};
+
 }  // namespace
 
 bool TSheetScan::Scan(TOle2Storage& storage) {
@@ -88,10 +135,16 @@ bool TSheetScan::ScanRecords() {
       globals_read = true;
     } else if (!globals_read) {
       return false;
-    } else if (type == kTypeWorksheet) {
-      if (!first_sheet_read) first_sheet_ = view.Offset;
-      if (!ReadSheet(reader, !first_sheet_read)) return false;
+    } else if (type == kTypeWorksheet && !first_sheet_read) {
+      first_sheet_ = reader.Position();
+      PlainRecords records(stream_, first_sheet_);
+      if (!ReadSheet(records, true)) return false;
+      // On after its EOF. The offsets that reader gives are from there (none is needed).
+      reader = TRecordReader(stream_.subspan(records.Position()));
       first_sheet_read = true;
+    } else if (type == kTypeWorksheet) {
+      JoinedRecords records(reader);
+      if (!ReadSheet(records, false)) return false;
     } else {
       // A chart or another kind of sheet: its records up to its own EOF, nested
       // substreams included. It may not be the first sheet.
@@ -167,14 +220,15 @@ bool TSheetScan::ReadGlobals(TRecordReader& reader) {
 
 // Checks a worksheet as the full load would read it; of the first sheet also the order of
 // its cells and its used range.
-bool TSheetScan::ReadSheet(TRecordReader& reader, bool first) {
+template <typename Records>
+bool TSheetScan::ReadSheet(Records& records, bool first) {
   std::vector<bool> rows(kMaxRows);
   CellOrder order;
   // Any order is fine in the other sheets; only a column beyond the last fails there.
   const auto place = [&](int row, int col) { return first ? order.Place(row, col) : col < kMaxColumns; };
   bool formula_read = false;
-  while (reader.Next()) {
-    const TRecordView& view = reader.Current();
+  while (records.Next()) {
+    const TRecordView& view = records.Current();
     const std::uint8_t* data = view.Data.data();
     const std::size_t size = view.Data.size();
     switch (view.Id) {
@@ -198,7 +252,7 @@ bool TSheetScan::ReadSheet(TRecordReader& reader, bool first) {
         }
         break;
       case rid::kLabel: {
-        if (size < 9 || (first && !view.Continues.empty())) return false;
+        if (size < 9) return false;
         TRecordCursor cursor(view);
         cursor.Skip(6);
         ReadXlString(cursor, true);
@@ -228,14 +282,14 @@ bool TSheetScan::ReadSheet(TRecordReader& reader, bool first) {
         break;
       }
       case rid::kString: {
-        if (!formula_read || (first && !view.Continues.empty())) return false;
+        if (!formula_read) return false;
         TRecordCursor cursor(view);
         ReadXlString(cursor, true);
         break;
       }
       case rid::kShrFmla: {
         if (!formula_read) return false;
-        const std::vector<std::uint8_t> joined = reader.CurrentRecord().JoinedData();
+        const std::vector<std::uint8_t> joined = records.JoinedData();
         if (joined.size() < 10 || 10u + Get16(joined.data() + 8) > joined.size()) return false;
         break;
       }
@@ -262,11 +316,7 @@ const std::u16string& TSheetScan::NumberFormat(int xf) const {
 
 void TSheetScan::ForEachCell(const CellTaker& take) const {
   if (stream_.empty()) return;
-  // The scan has checked every record of the sheet, so they are walked here by their
-  // headers alone; its LABEL and STRING records have no CONTINUE.
-  const std::uint8_t* next = stream_.data() + first_sheet_;
-  const std::uint8_t* const end = stream_.data() + stream_.size();
-  next += 4 + Get16(next + 2);  // past the sheet's BOF
+  PlainRecords records(stream_, first_sheet_);  // as the scan walked them
   CellValue value;
   // A formula with a string result waits for the STRING record that may carry its text.
   bool waiting = false;
@@ -282,13 +332,11 @@ void TSheetScan::ForEachCell(const CellTaker& take) const {
     value.number = 0;
     value.boolean = false;
   };
-  while (end - next >= 4) {
-    const std::uint16_t id = Get16(next);
-    const std::size_t size = Get16(next + 2);
-    const std::uint8_t* data = next + 4;
-    next = data + size;
-    // What may stand between a formula and its STRING record.
-    if (id == rid::kShrFmla || id == rid::kArray || id == rid::kTable || id == rid::kContinue) continue;
+  while (records.Next()) {
+    const std::uint16_t id = records.Current().Id;
+    const std::uint8_t* data = records.Current().Data.data();
+    const std::size_t size = records.Current().Data.size();
+    if (id == rid::kShrFmla) continue;  // it may stand between a formula and its STRING
     if (waiting) {
       if (id == rid::kString) {
         TRecordCursor cursor(std::span(data, size));

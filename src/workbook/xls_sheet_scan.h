@@ -6,11 +6,11 @@
 //
 // The scan reads plain workbooks, as this program and most others write them: the first
 // sheet a worksheet whose cells come in row order, each place once, without merged cells,
-// embedded charts or texts continued in CONTINUE records. Anything else, damaged or merely unusual, makes Scan return false:
-// the caller then loads the workbook in full, which also gives a damaged file its proper
-// message. What Scan accepts loads in full without error and gives the same values, XF
-// indexes, number formats and used range (the workbook fuzzer checks this on every input).
-// Not thread-safe.
+// embedded charts, array or table formulas or CONTINUE records. Anything else, damaged or
+// merely unusual, makes Scan return false: the caller then loads the workbook in full,
+// which also gives a damaged file its proper message. What Scan accepts loads in full
+// without error and gives the same values, XF indexes, number formats and used range (the
+// workbook fuzzer checks this on every input). Not thread-safe.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -51,13 +51,14 @@ class TSheetScan {
  private:
   bool ScanRecords();
   bool ReadGlobals(xls::TRecordReader& reader);
-  bool ReadSheet(xls::TRecordReader& reader, bool first);
+  template <typename Records>
+  bool ReadSheet(Records& records, bool first);
   void Reset();
 
   std::optional<TOle2Storage> storage_;
   std::vector<std::uint8_t> copy_;  // the stream, when it is not one run in the image
   std::span<const std::uint8_t> stream_;
-  std::size_t first_sheet_ = 0;  // stream offset of the first sheet's BOF
+  std::size_t first_sheet_ = 0;  // stream offset of the first sheet's records after its BOF
   xls::TWorkbookGlobals globals_;  // the formats, XFs and strings
   std::vector<std::u16string> xf_codes_;
   int sheet_count_ = 0;
