@@ -197,12 +197,12 @@ class CsvText {
   std::size_t capacity_ = 0;
 };
 
-// One cell as its number format shows it.
-void CsvCell(CsvText& csv, const ln40::CellValue& value, const std::u16string& code, const ln40::Locale& locale) {
+// One cell as its number format shows it; `shown` is room for the rendered text.
+void CsvCell(CsvText& csv, const ln40::CellValue& value, const std::u16string& code, const ln40::Locale& locale,
+             std::u16string& shown) {
   if (value.kind == ln40::CellValue::Kind::String && code.empty()) {
     csv.Field(value.text);  // a text in the general format shows itself
   } else {
-    thread_local std::u16string shown;
     ln40::FormatCellValue(value, code, locale, shown);
     csv.Field(shown);
   }
@@ -218,6 +218,7 @@ void ReadWorkbook(const std::string& xls_path, const std::string& csv_path) {
   if (!out) throw ln40::Error("Cannot write " + csv_path);
   CsvText csv(out);
   const ln40::Locale locale;
+  std::u16string shown;
   if (scanned) {
     const int rows = scan.UsedRowCount();
     const int cols = scan.UsedColCount();
@@ -234,7 +235,7 @@ void ReadWorkbook(const std::string& xls_path, const std::string& csv_path) {
     scan.ForEachCell([&](int r, int c, const ln40::CellValue& value, int xf) {
       if (r > rows || c > cols) return;
       move_to(r, c);
-      CsvCell(csv, value, scan.NumberFormat(xf), locale);
+      CsvCell(csv, value, scan.NumberFormat(xf), locale, shown);
     });
     move_to(rows + 1, 1);
   } else {
@@ -246,7 +247,7 @@ void ReadWorkbook(const std::string& xls_path, const std::string& csv_path) {
       for (int col = 1; col <= cols; ++col) {
         if (col > 1) csv.Char(',');
         book.GetCell(row, col, cell);
-        if (cell.Value.kind != ln40::CellValue::Kind::Empty) CsvCell(csv, cell.Value, book.NumberFormat(cell.XF), locale);
+        if (cell.Value.kind != ln40::CellValue::Kind::Empty) CsvCell(csv, cell.Value, book.NumberFormat(cell.XF), locale, shown);
       }
       csv.Char('\n');
       csv.Flush();
