@@ -35,6 +35,11 @@ void AppendAscii(Text& out, std::string_view ascii) { out.append(ascii.begin(), 
 // `n` in decimal; with `pad`, at least two characters ("07"). The digits go in with one
 // append: this runs for every number and time a sheet shows.
 void AppendInteger(Text& out, long long n, bool pad) {
+  if (n >= 0 && n < 100 && (pad || n >= 10)) {  // the common case of times and dates
+    const char16_t two[2] = {static_cast<char16_t>(u'0' + n / 10), static_cast<char16_t>(u'0' + n % 10)};
+    out.append(two, 2);
+    return;
+  }
   char16_t digits[24];
   char16_t* const end = digits + sizeof digits / sizeof digits[0];
   char16_t* first = end;
