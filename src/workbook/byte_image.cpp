@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -15,6 +16,18 @@ constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 }  // namespace
+
+void AdviseHugePages(void* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (begin + kHugePage - 1) / kHugePage * kHugePage;
+  const std::uintptr_t last = (begin + size) / kHugePage * kHugePage;
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
 
 TByteImage TByteImage::Zeroed(std::size_t size) {
   TByteImage image;

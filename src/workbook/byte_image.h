@@ -39,4 +39,9 @@ class TByteImage {
   std::size_t size_ = 0;
 };
 
+// Advises the kernel to back the whole 2 MiB pages of [data, data + size) with huge pages:
+// for a large buffer about to be filled, which then costs a few page faults instead of
+// thousands. Advice only; memory already touched stays as it is.
+void AdviseHugePages(void* data, std::size_t size);
+
 }  // namespace ln40

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "text/error.h"
+#include "workbook/byte_image.h"
 #include "workbook/xls_model.h"
 #include "workbook/xls_strings.h"
 
@@ -350,6 +351,7 @@ void WriteWorkbook(TWorkbook& book, TByteWriter& out) {
     for (const auto& row : work.Cells) estimate += row.size() * 18;
   }
   out.Bytes().reserve(out.Size() + estimate);
+  AdviseHugePages(out.Bytes().data() + out.Size(), estimate);
 
   std::vector<std::size_t> offset_fields;
   std::vector<std::uint32_t> sst_index;
