@@ -5,18 +5,19 @@
 //   workbook_convert write IN.csv OUT.xls  a workbook with our writer: whole numbers as
 //                                        numbers, "h:mm:ss" texts as times shown "hh:mm:ss",
 //                                        everything else as text
-//   workbook_convert read IN.xls OUT.csv   the first sheet with our reader, every cell as its
-//                                        number format shows it, as UTF-8 CSV
+//   workbook_convert read IN.xls OUT.csv   the first sheet with our reader (the scan an import
+//                                        uses, or the full load when the scan leaves the
+//                                        workbook to it), every cell as its number format
+//                                        shows it, as UTF-8 CSV
 // The CSV files `make` writes and `write` reads are this program's own: comma-separated, no
 // quoted fields. `read` quotes fields that need it.
 #include <algorithm>
-#include <cstring>
-#include <memory>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -74,29 +75,44 @@ bool ParseTime(std::string_view field, double& value) {
   return true;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
+// Calls `take` with each line of the file (without its line end), reading the file a
+// megabyte at a time, so that the whole text never has to be in memory.
+template <typename Take>
+void ForEachLine(const std::string& path, Take take) {
+  std::ifstream in(path, std::ios::binary);
   if (!in) throw ln40::Error("Cannot read " + path);
-  std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
-  in.seekg(0);
-  if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) throw ln40::Error("Cannot read " + path);
-  return bytes;
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  std::string buffer;
+  std::size_t start = 0;  // of the line not yet taken
+  for (;;) {
+    // What is left of the last chunk moves to the front, and the next chunk follows it.
+    buffer.erase(0, start);
+    start = 0;
+    const std::size_t kept = buffer.size();
+    buffer.resize(kept + kChunk);
+    in.read(buffer.data() + kept, static_cast<std::streamsize>(kChunk));
+    buffer.resize(kept + static_cast<std::size_t>(in.gcount()));
+    const bool last = in.gcount() == 0;
+    for (std::size_t end; (end = buffer.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string_view line(buffer.data() + start, end - start);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (!take(line)) return;
+    }
+    if (last) break;
+  }
+  if (start < buffer.size()) take(std::string_view(buffer).substr(start));  // no line end after the last
 }
 
 void WriteWorkbook(const std::string& csv_path, const std::string& xls_path) {
-  const std::string csv = ReadFile(csv_path);
   ln40::TXLSFile book;
   book.NewFile(1);
   ln40::TCellFormat time_format;
   time_format.NumberFormat = u"hh:mm:ss";
   const int time_xf = book.AddFormat(time_format);
   ln40::CellValue text = ln40::CellValue::String(u"");  // one value, its text reused
-  std::string_view lines(csv);
-  for (int row = 1; !lines.empty() && row <= 65536; ++row) {
-    const std::size_t end = lines.find('\n');
-    std::string_view rest = lines.substr(0, end);
-    lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
-    if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+  int row = 0;
+  ForEachLine(csv_path, [&](std::string_view rest) {
+    if (++row > 65536) return false;
     for (int col = 1; col <= 256; ++col) {
       const std::size_t comma = rest.find(',');
       const std::string_view field = rest.substr(0, comma);
@@ -114,7 +130,8 @@ void WriteWorkbook(const std::string& csv_path, const std::string& xls_path) {
       if (comma == std::string_view::npos) break;
       rest.remove_prefix(comma + 1);
     }
-  }
+    return true;
+  });
   std::filesystem::remove(xls_path);
   book.SaveFile(xls_path);
 }
