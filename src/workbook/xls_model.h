@@ -128,8 +128,11 @@ struct TXlsCell {
   TCellKind Kind = TCellKind::Blank;
   std::uint8_t BoolErr = 0;  // BOOLERR: the value byte
   bool IsError = false;      // BOOLERR: the error flag
-  std::uint32_t Rk = 0;      // RK: the RK value; LABELSST: the SST entry id
-  double Number = 0;         // NUMBER: the value
+  // One or the other, as Kind says: a large sheet holds a million cells.
+  union {
+    std::uint32_t Rk;   // RK: the RK value; LABELSST: the SST entry id
+    double Number = 0;  // NUMBER: the value
+  };
   std::unique_ptr<TCellExtra> Extra;
 };
 
