@@ -209,7 +209,9 @@ TEST(XlsReader, CellsReadIntoAReusedValueAreTheSame) {
         EXPECT_EQ(reused.Value.kind, fresh.Value.kind) << file << " " << row << "," << col;
         EXPECT_EQ(reused.Value.text, fresh.Value.text) << file << " " << row << "," << col;
         EXPECT_EQ(reused.Value.boolean, fresh.Value.boolean) << file << " " << row << "," << col;
-        if (!std::isnan(fresh.Value.number)) EXPECT_EQ(reused.Value.number, fresh.Value.number) << file;
+        if (!std::isnan(fresh.Value.number)) {
+          EXPECT_EQ(reused.Value.number, fresh.Value.number) << file;
+        }
       }
     }
   }
