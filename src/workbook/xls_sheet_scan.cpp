@@ -321,13 +321,13 @@ void TSheetScan::ForEachCell(const CellTaker& take) const {
   // A formula with a string result waits for the STRING record that may carry its text.
   bool waiting = false;
   int waiting_row = 0, waiting_col = 0, waiting_xf = 0;
-  const auto number = [&](double n) {
+  const auto set_number = [&](double n) {
     value.kind = CellValue::Kind::Number;
     value.number = n;
     value.text.clear();
     value.boolean = false;
   };
-  const auto string = [&] {
+  const auto set_string = [&] {
     value.kind = CellValue::Kind::String;
     value.number = 0;
     value.boolean = false;
@@ -352,31 +352,31 @@ void TSheetScan::ForEachCell(const CellTaker& take) const {
     switch (id) {
       case rid::kEof: return;
       case rid::kLabelSst:
-        string();
+        set_string();
         globals_.SST.Text(Get32(data + 6), value.text);
         take(row(), col(), value, xf());
         break;
       case rid::kLabel: {
         TRecordCursor cursor(std::span(data, size));
         cursor.Skip(6);
-        string();
+        set_string();
         value.text = ReadXlString(cursor, true);
         take(row(), col(), value, xf());
         break;
       }
       case rid::kNumber:
-        number(GetDouble(data + 6));
+        set_number(GetDouble(data + 6));
         take(row(), col(), value, xf());
         break;
       case rid::kRk:
-        number(RkToDouble(Get32(data + 6)));
+        set_number(RkToDouble(Get32(data + 6)));
         take(row(), col(), value, xf());
         break;
       case rid::kMulRk: {
         const std::size_t count = (size - 6) / 6;
         for (std::size_t i = 0; i < count; ++i) {
           const std::uint8_t* p = data + 4 + 6 * i;
-          number(RkToDouble(Get32(p + 2)));
+          set_number(RkToDouble(Get32(p + 2)));
           take(row(), col() + static_cast<int>(i), value, Get16(p));
         }
         break;
