@@ -10,7 +10,10 @@
 // and the parts of the import, to show where its time goes:
 //   BM_SavePart_ExportSheets    the cells of both tables into the workbook model
 //   BM_SavePart_FileImage       the file image of that model (SaveToMemory)
-//   BM_ImportPart_OpenFile      reading and decoding the file (TXLSFile::OpenFile)
+//   BM_ImportPart_Scan          what an import reads a plain workbook with: the file
+//                               opened and checked, the first sheet's cells walked
+//   BM_ImportPart_OpenFile      reading and decoding the file in full (TXLSFile::OpenFile),
+//                               as an import does when the scan leaves a workbook to it
 //   BM_ImportPart_Render        FormatCellValue of every cell with its number format
 //   BM_ImportPart_Fill          the table: Utf16ToCp1252 and SetCell of the rendered texts
 // The cache folder is $LN40_BENCH_CACHE, else /tmp/ln40_bench.
@@ -28,6 +31,7 @@
 #include "text/date_time.h"
 #include "workbook/grid_excel_io.h"
 #include "workbook/number_format.h"
+#include "workbook/xls_sheet_scan.h"
 
 namespace ln40 {
 namespace {
@@ -164,6 +168,19 @@ void BM_ImportRunnerWorkbook(benchmark::State& state) {
   state.counters["rows"] = table.RowCount() - 1;
 }
 BENCHMARK(BM_ImportRunnerWorkbook)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_ImportPart_Scan(benchmark::State& state) {
+  const std::string path = RunnerWorkbook();
+  for (auto _ : state) {
+    TXLSFile book;
+    TSheetScan scan;
+    if (!book.OpenFileOrScan(path, scan)) state.SkipWithError("the scan left the workbook to the full load");
+    std::size_t cells = 0;
+    scan.ForEachCell([&cells](int, int, const CellValue&, int) { ++cells; });
+    benchmark::DoNotOptimize(cells);
+  }
+}
+BENCHMARK(BM_ImportPart_Scan)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_ImportPart_OpenFile(benchmark::State& state) {
   const std::string path = RunnerWorkbook();
