@@ -20,6 +20,7 @@
 #include "workbook/grid_excel_io.h"
 #include "workbook/ole2_storage.h"
 #include "workbook/xls_model.h"
+#include "workbook/xls_sheet_scan.h"
 
 namespace ln40 {
 namespace {
@@ -482,6 +483,51 @@ TEST(GridExcelIO, ImportPutsTheHeaderRowOfASheetIntoTableRowOne) {
   EXPECT_EQ(in.table.Cell(1, 1), "Start no");
   EXPECT_EQ(in.table.Cell(1, 2), "7");
   EXPECT_EQ(in.table.RowCount(), 3);
+}
+
+// A plain workbook is read by the scan, any other by the full load: the table is the same.
+TEST(GridExcelIO, TheScanFillsTheTableAsTheFullLoadDoes) {
+  TempFolder folder;
+  const std::string path = WriteBook(folder, "mixed.xls", [](TXLSFile& book) {
+    TCellFormat time_format;
+    time_format.NumberFormat = u"hh:mm:ss";
+    const int time_xf = book.AddFormat(time_format);
+    for (int r = 1; r <= 40; ++r) {
+      book.SetCellValue(r, 1, CellValue::String(u"L\u00F8per " + std::u16string(1, u'A' + r % 26)));
+      book.SetCellValue(r, 2, CellValue::Number(100 + r));
+      book.SetCellValue(r, 3, CellValue::Number(0.4 + r / 86400.0), time_xf);
+      if (r % 3 == 0) book.SetCellValue(r, 4, CellValue::Boolean(r % 2 == 0));
+      if (r % 5 == 0) book.SetCellValue(r, 6, CellValue::String(u"two\nlines"));
+    }
+    book.SetCellFormula(2, 5, u"=B1+B2");
+  });
+  TOle2Storage storage = TOle2Storage::OpenFile(path);
+  TSheetScan scan;
+  ASSERT_TRUE(scan.Scan(storage));
+
+  for (const bool resize : {true, false}) {
+    for (const bool formats : {true, false}) {
+      SCOPED_TRACE(std::string(resize ? "resized" : "fixed size") + (formats ? ", formats" : ", plain values"));
+      Exchange scanned(4), loaded(4);
+      for (Exchange* in : {&scanned, &loaded}) {
+        in->io.Settings().AutoResizeGrid = resize;
+        in->io.Settings().ImportCellFormats = formats;
+        in->table.SetRowCount(20);
+      }
+      scanned.io.ImportFile(path);
+      TXLSFile book;
+      book.OpenFile(path);
+      loaded.io.ImportBook(book);
+      ASSERT_EQ(scanned.table.RowCount(), loaded.table.RowCount());
+      ASSERT_EQ(scanned.table.ColCount(), loaded.table.ColCount());
+      for (int r = 0; r < loaded.table.RowCount(); ++r) {
+        for (int c = 0; c < loaded.table.ColCount(); ++c) {
+          EXPECT_EQ(scanned.table.Cell(c, r), loaded.table.Cell(c, r)) << "row " << r << ", column " << c;
+        }
+      }
+      EXPECT_EQ(scanned.table.Cell(2, 1), formats ? "09:36:01" : "0.400011574074074");
+    }
+  }
 }
 
 TEST(GridExcelIO, TheTableTakesTheSheetsUsedColumnsAndRows) {
