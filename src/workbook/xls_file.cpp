@@ -544,14 +544,16 @@ TXlsCell& InsertCell(TWorkSheet& sheet, int row, TXlsCell cell) {
   // at once spares the row its growing steps.
   if (cells.empty() && row > 0) cells.reserve(sheet.Cells[row - 1].size());
   const int col = cell.Col;
-  auto it = cells.end();
-  if (!cells.empty() && cells.back().Col > col) {
-    it = std::lower_bound(cells.begin(), cells.end(), col, [](const TXlsCell& c, int v) { return c.Col < v; });
+  TXlsCell* placed = nullptr;
+  if (cells.empty() || cells.back().Col < col) {  // a row filled left to right
+    placed = &cells.emplace_back(std::move(cell));
+  } else {
+    auto it = std::lower_bound(cells.begin(), cells.end(), col, [](const TXlsCell& c, int v) { return c.Col < v; });
+    placed = &*cells.insert(it, std::move(cell));
   }
-  it = cells.insert(it, std::move(cell));
   TRowRecord& record = EnsureRow(sheet, row);
   record.SetColumns(std::min(record.ColFirst(), col), std::max(record.ColLast1(), col + 1));
-  return *it;
+  return *placed;
 }
 
 }  // namespace
