@@ -1,20 +1,27 @@
 // The autosave's file rotation on real files: first, second and later ticks, a backup from
-// an earlier run, failed writes, and a child process killed at random moments while it
-// autosaves.
+// an earlier run, failed writes, a child process killed at random moments while it
+// autosaves, and an earlier run's autosaves kept under dated names at a restart.
 #include "workbook/autosave_rotation.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "cfb_test_support.h"
 #include "text/error.h"
@@ -223,6 +230,178 @@ TEST(AutosaveRotation, KilledAtRandomMomentsLeavesAReadableAutosave) {
     WriteNewFile(path, std::string_view(reinterpret_cast<const char*>(base.data()), base.size()));
   });
   EXPECT_EQ(FilesIn(folder.path()), (std::set<std::string>{"autosave.bak", "autosave.xls"}));
+}
+
+// ---- an earlier run's autosaves kept at a restart ----
+
+// The local time 2026-12-11 hour:minute:second, as the file system keeps it.
+std::time_t December11(int hour, int minute, int second) {
+  std::tm local{};
+  local.tm_year = 2026 - 1900;
+  local.tm_mon = 11;
+  local.tm_mday = 11;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  return std::mktime(&local);
+}
+
+void SetWritten(const std::string& path, std::time_t written) {
+  const struct timespec times[2] = {{written, 0}, {written, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat info {};
+  ::stat(path.c_str(), &info);
+  return info;
+}
+
+const auto kAlways = [](const std::string&) { return true; };
+
+TEST(KeepPreviousRunAutosaves, RestartKeepsThemAndLaterTicksLeaveThemAlone) {
+  test::TempFolder folder;
+  const AutosaveFiles files = AutosaveFilesIn(folder.path().string());
+  WriteText(files.backup, "runner sheet at 07:11");
+  SetWritten(files.backup, December11(7, 11, 20));
+  WriteText(files.file, "runner sheet at 07:12");
+  SetWritten(files.file, December11(7, 12, 40));
+
+  std::vector<std::string> asked;
+  const std::vector<std::string> made = KeepPreviousRunAutosaves(files, [&](const std::string& path) {
+    asked.push_back(path);
+    return true;
+  });
+  EXPECT_EQ(asked, (std::vector<std::string>{files.backup, files.file}));
+  ASSERT_EQ(made, (std::vector<std::string>{"autosave-2026-12-11-0711.xls", "autosave-2026-12-11-0712.xls"}));
+  EXPECT_EQ(StatOf(folder.File(made[1])).st_mtime, December11(7, 12, 40));
+
+  // The same start again (the station closed before its first tick) keeps nothing new.
+  EXPECT_TRUE(KeepPreviousRunAutosaves(files, kAlways).empty());
+
+  // The new run's ticks replace autosave.xls and autosave.bak; the dated files keep the
+  // earlier run's tables.
+  RotateAutosave(files, Writes("new run, tick 1"));
+  RotateAutosave(files, Writes("new run, tick 2"));
+  EXPECT_EQ(ReadAll(files.file), "new run, tick 2");
+  EXPECT_EQ(ReadAll(files.backup), "new run, tick 1");
+  EXPECT_EQ(ReadAll(folder.File("autosave-2026-12-11-0711.xls")), "runner sheet at 07:11");
+  EXPECT_EQ(ReadAll(folder.File("autosave-2026-12-11-0712.xls")), "runner sheet at 07:12");
+
+  // Started again after a crash, the run resumes: its own autosaves are not kept.
+  const auto not_this_run = [](const std::string& path) { return !ReadAll(path).starts_with("new run"); };
+  EXPECT_TRUE(KeepPreviousRunAutosaves(files, not_this_run).empty());
+  EXPECT_EQ(FilesIn(folder.path()), (std::set<std::string>{"autosave.bak", "autosave.xls", "autosave-2026-12-11-0711.xls",
+                                                           "autosave-2026-12-11-0712.xls"}));
+}
+
+TEST(KeepPreviousRunAutosaves, DatedNames) {
+  struct Previous {
+    const char* content;
+    int minute, second;  // written at 07:minute:second
+  };
+  struct Case {
+    const char* what;
+    std::optional<Previous> backup, file;
+    bool one_file_two_names;  // a crash between the renames of a tick
+    std::vector<std::pair<std::string, std::string>> there_before;  // dated files and their content
+    bool keep;
+    std::vector<std::pair<std::string, std::string>> made;  // name, content it holds
+  };
+  const Case cases[] = {
+      {"both in one minute: the older one has the plain name",
+       Previous{"backup", 12, 5}, Previous{"autosave", 12, 40}, false, {}, true,
+       {{"autosave-2026-12-11-0712.xls", "backup"}, {"autosave-2026-12-11-0712-2.xls", "autosave"}}},
+      {"names taken by other files",
+       std::nullopt, Previous{"autosave", 12, 40}, false,
+       {{"autosave-2026-12-11-0712.xls", "another race"}, {"autosave-2026-12-11-0712-2.xls", "a third race"}}, true,
+       {{"autosave-2026-12-11-0712-3.xls", "autosave"}}},
+      {"already kept as a copy with the same bytes",
+       std::nullopt, Previous{"autosave", 12, 40}, false, {{"autosave-2026-12-11-0712.xls", "autosave"}}, true, {}},
+      {"two names of one file are kept once",
+       std::nullopt, Previous{"crashed tick", 12, 40}, true, {}, true, {{"autosave-2026-12-11-0712.xls", "crashed tick"}}},
+      {"a backup without an autosave",
+       Previous{"backup", 9, 0}, std::nullopt, false, {}, true, {{"autosave-2026-12-11-0709.xls", "backup"}}},
+      {"the current run's files", Previous{"backup", 11, 0}, Previous{"autosave", 12, 0}, false, {}, false, {}},
+      {"no autosave at all", std::nullopt, std::nullopt, false, {}, true, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TempFolder folder;
+    const AutosaveFiles files = AutosaveFilesIn(folder.path().string());
+    for (const auto& [name, content] : c.there_before) WriteText(folder.File(name), content);
+    const auto put = [](const std::optional<Previous>& previous, const std::string& path) {
+      if (!previous) return;
+      WriteText(path, previous->content);
+      SetWritten(path, December11(7, previous->minute, previous->second));
+    };
+    put(c.backup, files.backup);
+    put(c.file, files.file);
+    if (c.one_file_two_names) {
+      ASSERT_EQ(::link(files.file.c_str(), files.backup.c_str()), 0);
+    }
+
+    std::vector<std::string> expected_names;
+    for (const auto& [name, content] : c.made) expected_names.push_back(name);
+    EXPECT_EQ(KeepPreviousRunAutosaves(files, [&](const std::string&) { return c.keep; }), expected_names);
+    for (const auto& [name, content] : c.made) EXPECT_EQ(ReadAll(folder.File(name)), content) << name;
+    for (const auto& [name, content] : c.there_before) EXPECT_EQ(ReadAll(folder.File(name)), content) << name;
+    // Nothing else appears beside the two autosave files.
+    std::set<std::string> expected_others, others = FilesIn(folder.path());
+    for (const auto& [name, content] : c.there_before) expected_others.insert(name);
+    for (const auto& [name, content] : c.made) expected_others.insert(name);
+    others.erase("autosave.xls");
+    others.erase("autosave.bak");
+    EXPECT_EQ(others, expected_others);
+  }
+}
+
+// Where no hard link can be made (FAT; here an immutable file, which no one may link to),
+// the file is copied. Changing the flag needs root; elsewhere the test is skipped.
+TEST(KeepPreviousRunAutosaves, CopiedWhereNoLinkCanBeMade) {
+  test::TempFolder folder;
+  const AutosaveFiles files = AutosaveFilesIn(folder.path().string());
+  WriteText(files.file, "runner sheet at 07:12");
+  SetWritten(files.file, December11(7, 12, 40));
+
+  struct Immutable {
+    explicit Immutable(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+      int flags = 0;
+      if (fd < 0 || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) return;
+      flags |= FS_IMMUTABLE_FL;
+      set = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ~Immutable() {
+      int flags = 0;
+      if (set && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+      }
+      if (fd >= 0) ::close(fd);
+    }
+    int fd;
+    bool set = false;
+  };
+  std::vector<std::string> made, made_again;
+  {
+    const Immutable immutable(files.file);
+    if (!immutable.set) {
+      GTEST_SKIP() << "the immutable flag cannot be set here";
+    }
+    ASSERT_NE(::link(files.file.c_str(), folder.File("probe").c_str()), 0);
+    made = KeepPreviousRunAutosaves(files, kAlways);
+    made_again = KeepPreviousRunAutosaves(files, kAlways);
+  }
+  ASSERT_EQ(made, (std::vector<std::string>{"autosave-2026-12-11-0712.xls"}));
+  EXPECT_TRUE(made_again.empty());  // the copy holds the same bytes
+  const struct stat copy = StatOf(folder.File(made[0]));
+  EXPECT_NE(copy.st_ino, StatOf(files.file).st_ino);
+  EXPECT_EQ(copy.st_mtime, December11(7, 12, 40));
+
+  RotateAutosave(files, Writes("new run, tick 1"));
+  EXPECT_EQ(ReadAll(folder.File(made[0])), "runner sheet at 07:12");
+  EXPECT_EQ(FilesIn(folder.path()), (std::set<std::string>{"autosave.bak", "autosave.xls", made[0]}));
 }
 
 }  // namespace
