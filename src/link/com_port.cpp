@@ -65,6 +65,20 @@ void CloseQuietly(int& fd) {
 
 }  // namespace
 
+std::chrono::nanoseconds CharacterTime(const ComPortSettings& settings) {
+  const int rate = settings.baudRate == 0 ? settings.customBaudRate : settings.baudRate;
+  // Counted in half bits, for 1.5 stop bits: start bit, data bits, parity bit, stop bits.
+  int half_bits = 2 * (1 + settings.dataBits);
+  if (settings.parity != ComParity::None) half_bits += 2;
+  switch (settings.stopBits) {
+    case ComStopBits::One: half_bits += 2; break;
+    case ComStopBits::OneAndHalf: half_bits += 3; break;
+    case ComStopBits::Two: half_bits += 4; break;
+  }
+  const int64_t bits_per_second = rate > 0 ? rate : 110;
+  return std::chrono::nanoseconds(half_bits * int64_t{500'000'000} / bits_per_second);
+}
+
 EComPort::EComPort(int code, int os_error)
     : Error(ComErrorMessage(code, os_error)), code_(code), os_error_(os_error) {}
 
@@ -130,6 +144,7 @@ void TComPort::Open() {
   int lines = TIOCM_DTR | TIOCM_RTS;
   ::ioctl(fd_, TIOCMBIC, &lines);
   ::tcflush(fd_, TCIOFLUSH);
+  opened_at_ = std::chrono::steady_clock::now();
 
   if (::pipe2(wake_pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
     const int error = errno;
@@ -141,7 +156,7 @@ void TComPort::Open() {
   line_counts_known_ = false;
   CheckLineErrors();  // the counters as they stand now
   hand_over_ = std::make_shared<HandOver>();
-  thread_ = std::thread(&TComPort::ThreadLoop, this, fd_, wake_pipe_[0], hand_over_);
+  thread_ = std::thread(&TComPort::ThreadLoop, this, fd_, wake_pipe_[0], hand_over_, opened_at_);
   if (OnAfterOpen) OnAfterOpen();
 }
 
@@ -227,19 +242,25 @@ size_t TComPort::SendText(const std::string& text) {
   return done;
 }
 
-void TComPort::ThreadLoop(int fd, int wake_fd, std::shared_ptr<HandOver> hand_over) {
+void TComPort::ThreadLoop(int fd, int wake_fd, std::shared_ptr<HandOver> hand_over,
+                          std::chrono::steady_clock::time_point opened_at) {
   bool hung_up = false;
   std::weak_ptr<bool> alive = alive_;
   const uint64_t generation = generation_;
+  // The first look does not wait: bytes found then came at some moment since the open
+  // that nobody saw, so they are said to have arrived at the open itself.
+  bool first_look = true;
   while (true) {
     pollfd fds[2] = {{wake_fd, POLLIN, 0}, {fd, POLLIN | POLLPRI, 0}};
     // After a hang-up the device reports it on every poll; the watch's next probe finds
     // the line gone, so only the stop signal is waited for.
-    const int count = ::poll(fds, hung_up ? 1 : 2, -1);
+    const int count = ::poll(fds, hung_up ? 1 : 2, first_look ? 0 : -1);
     if (count < 0) {
       if (errno == EINTR) continue;
       break;
     }
+    const auto arrived = first_look ? opened_at : std::chrono::steady_clock::now();
+    first_look = false;
     if (fds[0].revents != 0) break;
     const short revents = fds[1].revents;
     const bool received = revents & (POLLIN | POLLPRI);
@@ -253,8 +274,8 @@ void TComPort::ThreadLoop(int fd, int wake_fd, std::shared_ptr<HandOver> hand_ov
       if (hand_over->stop) break;
       ticket = ++hand_over->posted;
     }
-    events_.Post([this, alive, hand_over, ticket, generation, line_error, received] {
-      if (!alive.expired()) ProcessEvents(line_error, received, generation);
+    events_.Post([this, alive, hand_over, ticket, generation, line_error, received, arrived] {
+      if (!alive.expired()) ProcessEvents(line_error, received, generation, arrived);
       {
         std::lock_guard<std::mutex> lock(hand_over->mutex);
         hand_over->done = ticket;
@@ -290,7 +311,8 @@ void TComPort::ReportReceiveError(const std::string& text) {
   if (OnReceiveError) OnReceiveError(text);
 }
 
-void TComPort::ProcessEvents(bool line_error, bool received, uint64_t generation) {
+void TComPort::ProcessEvents(bool line_error, bool received, uint64_t generation,
+                             std::chrono::steady_clock::time_point arrived) {
   if (generation != generation_ || !Connected()) return;  // closed since the event was seen
   try {
     CheckLineErrors();
@@ -318,7 +340,7 @@ void TComPort::ProcessEvents(bool line_error, bool received, uint64_t generation
   block.resize(static_cast<size_t>(got));
   if (!OnRxBuf || block.empty()) return;
   try {
-    OnRxBuf(block);
+    OnRxBuf(block, arrived);
     last_receive_error_.clear();
   } catch (const std::exception& error) {
     ReportReceiveError(error.what());

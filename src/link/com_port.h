@@ -4,8 +4,9 @@
 // DTR and RTS off), and runs a background thread that only waits for the device. Each set
 // of line events is handed to the event thread, and the background thread waits until it has
 // been processed there: received bytes are read and handed on (OnRxBuf) on the event
-// thread, one block at a time, strictly in order. Every other operation runs on the event
-// thread too.
+// thread, one block at a time, strictly in order, each with the moment it arrived. Every
+// other operation runs on the event thread too.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -61,6 +62,11 @@ struct ComPortSettings {
 inline constexpr int kBaudRates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                      14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
 
+// How long one character takes on the line with these settings: start bit, data bits,
+// parity bit, stop bits, at the baud rate (8N1 at 1200 baud: 10 bits, 8.33 ms). A rate that
+// is not positive counts as the slowest offered, so the time is never too short.
+std::chrono::nanoseconds CharacterTime(const ComPortSettings& settings);
+
 enum class ComError { Frame, RxParity, Overrun, Break, IO, Mode, RxOver, TxFull };
 using ComErrors = std::set<ComError>;
 
@@ -104,8 +110,12 @@ class TComPort {
   bool Connected() const { return fd_ >= 0; }
   // true opens, false closes; nothing when already in that state.
   void SetConnected(bool connected);
+  // Opening flushes the line: what the device received before is thrown away.
   void Open();
   void Close();
+  // When the last open flushed the line. Every byte handed on since reached the computer
+  // after it, though a serial adapter may have held it back a few milliseconds.
+  std::chrono::steady_clock::time_point OpenedAt() const { return opened_at_; }
 
   // Line parameters; after a change while open call ApplySettings (unless held back).
   ComPortSettings& Settings() { return settings_; }
@@ -119,15 +129,22 @@ class TComPort {
   std::function<void()> OnBeforeOpen;
   std::function<void()> OnAfterOpen;
   std::function<void(const ComErrors&)> OnError;
-  std::function<void(const std::string&)> OnRxBuf;
+  // A block of received bytes and when it arrived: the moment the background thread saw
+  // the device readable (taken before the block is handed to the event thread). The block
+  // holds what the device had when it was read on the event thread, which can be more than
+  // at that moment. Bytes already waiting when the thread first looked after an open count
+  // as arrived at OpenedAt(): when they came is not known.
+  std::function<void(const std::string& block, std::chrono::steady_clock::time_point arrived)> OnRxBuf;
   // An error thrown while received data was handled (by OnRxBuf or the reading itself).
   // Reception goes on; the same text is reported once until data is handled again.
   std::function<void(const std::string&)> OnReceiveError;
 
  private:
   struct HandOver;
-  void ThreadLoop(int fd, int wake_fd, std::shared_ptr<HandOver> hand_over);
-  void ProcessEvents(bool line_error, bool received, uint64_t generation);
+  void ThreadLoop(int fd, int wake_fd, std::shared_ptr<HandOver> hand_over,
+                  std::chrono::steady_clock::time_point opened_at);
+  void ProcessEvents(bool line_error, bool received, uint64_t generation,
+                     std::chrono::steady_clock::time_point arrived);
   void ReportReceiveError(const std::string& text);
   void CheckLineErrors();
 
@@ -135,6 +152,7 @@ class TComPort {
   std::string port_ = "ttyS0";
   ComPortSettings settings_;
   int fd_ = -1;
+  std::chrono::steady_clock::time_point opened_at_;
   int wake_pipe_[2] = {-1, -1};
   std::thread thread_;
   std::shared_ptr<HandOver> hand_over_;

@@ -1,80 +1,48 @@
 #include "link/com_port.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <stdexcept>
+#include <filesystem>
 #include <thread>
 
 #include "link/event_loop.h"
 #include "link/reader_link.h"
 #include "link_fakes.h"
-
-#include <filesystem>
+#include "pty_reader.h"
 
 namespace ln40 {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A pseudo-terminal: the test plays the reader on the master side, the port opens the slave.
-class PtyReader {
- public:
-  PtyReader() {
-    char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
-    path_ = name;
-    termios raw{};
-    ::tcgetattr(slave_, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(slave_, TCSANOW, &raw);
-    // Keep no slave descriptor of our own: the port must be the one that holds the line.
-    ::close(slave_);
-    slave_ = -1;
-  }
-  ~PtyReader() { HangUp(); }
+using testing::PtyReader;
+using testing::RunUntil;
 
-  void Write(const std::string& bytes) { ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), (ssize_t)bytes.size()); }
-
-  // What the port sent, read until `expected` bytes arrived or a second passed.
-  std::string Read(size_t expected) {
-    std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + 1s;
-    while (got.size() < expected && std::chrono::steady_clock::now() < deadline) {
-      char buffer[256];
-      const ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n > 0) {
-        got.append(buffer, static_cast<size_t>(n));
-      } else {
-        std::this_thread::sleep_for(2ms);
-      }
-    }
-    return got;
+TEST(ComPort, ACharacterTakesItsStartDataParityAndStopBits) {
+  struct Case {
+    int baud, custom, data_bits;
+    ComParity parity;
+    ComStopBits stop_bits;
+    int64_t nanoseconds;
+  };
+  const Case cases[] = {
+      {1200, 0, 8, ComParity::None, ComStopBits::One, 8'333'333},        // the reader's line, 10 bits
+      {1200, 0, 7, ComParity::Even, ComStopBits::Two, 9'166'666},        // 11 bits
+      {9600, 0, 8, ComParity::Mark, ComStopBits::OneAndHalf, 1'197'916}, // 11.5 bits
+      {0, 2400, 8, ComParity::None, ComStopBits::One, 4'166'666},        // the custom rate
+      {0, 0, 8, ComParity::None, ComStopBits::One, 90'909'090},          // no rate: the slowest offered
+  };
+  for (const Case& c : cases) {
+    ComPortSettings settings;
+    settings.baudRate = c.baud;
+    settings.customBaudRate = c.custom;
+    settings.dataBits = c.data_bits;
+    settings.parity = c.parity;
+    settings.stopBits = c.stop_bits;
+    EXPECT_EQ(CharacterTime(settings).count(), c.nanoseconds) << c.baud << " " << c.custom << " " << c.data_bits;
   }
-  void SetNonBlocking() { ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK); }
-  void HangUp() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  int master_ = -1;
-  int slave_ = -1;
-  std::string path_;
-};
-
-bool RunUntil(TEventLoop& loop, const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + 2s;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    loop.RunFor(5ms);
-  }
-  return true;
 }
 
 TEST(ComPort, OpeningAMissingDeviceFailsWithTheSystemCode) {
@@ -141,7 +109,8 @@ TEST(ComPort, LinesReachTheEventThreadAndAcknowledgementsGoBack) {
   link.SetConnected(true);
   EXPECT_EQ(link.Framer().StopString(), "\r");
 
-  reader.Write("A01001234012:34.567\rD000000");
+  reader.WriteOnQuietLine("A01001234012:34.567\rD000000");
+  ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 1; }));
   reader.Write("00000:00.000\rF00000000010:00.000\r");
   ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 3; }));
   EXPECT_EQ(packets[1], "D00000000000:00.000\r");
@@ -155,15 +124,15 @@ TEST(ComPort, AFailingHandlerIsReportedOnceAndReceptionGoesOn) {
   TReaderLink link(loop);
   std::vector<std::string> packets, reported;
   link.OnPacket = [&](const std::string& packet) {
-    if (packet[0] == 'x') throw EComPort(EComPort::kWrite, 5);
+    if (packet[0] == 'X') throw EComPort(EComPort::kWrite, 5);
     packets.push_back(packet);
   };
   link.OnReceiveError = [&](const std::string& text) { reported.push_back(text); };
   link.SetPort(reader.Path());
   link.SetConnected(true);
-  reader.Write("x1\rx2\rok\rx3\r");
+  reader.WriteOnQuietLine("X1\rX2\rOK\rX3\r");
   ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 1 && reported.size() == 2; }));
-  reader.Write("ok2\r");
+  reader.Write("OK2\r");
   ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 2; }));
   EXPECT_EQ(reported, (std::vector<std::string>{"WriteFile function failed (win error code: 5)",
                                                 "WriteFile function failed (win error code: 5)"}));
@@ -200,7 +169,7 @@ TEST(ComPort, ClosingWhileDataWaitsNeverDeadlocks) {
     loop.RunFor(1ms);
   }
   link.SetConnected(true);
-  reader.Write("B2\r");
+  reader.WriteOnQuietLine("B2\r");
   EXPECT_TRUE(RunUntil(loop, [&] { return packets >= 1; }));
 }
 
@@ -221,7 +190,7 @@ TEST(ComPort, ALineCutOffByAPulledCableIsNotJoinedToTheFirstLineAfterReconnectin
 
   link.SetPort(second->Path());
   link.SetConnected(true);
-  second->Write("B01000018000:20.500\r");
+  second->WriteOnQuietLine("B01000018000:20.500\r");
   ASSERT_TRUE(RunUntil(loop, [&] { return !packets.empty(); }));
   EXPECT_EQ(packets, (std::vector<std::string>{"B01000018000:20.500\r"}));
 }
@@ -256,7 +225,7 @@ TEST(ComPort, TheWatchSeesAPulledCableAndStartStopReconnects) {
   std::filesystem::create_symlink(second.Path(), name);
   StartStopCommunication(controls, link);
   ASSERT_TRUE(link.Connected());
-  second.Write("A01001234012:34.567\r");
+  second.WriteOnQuietLine("A01001234012:34.567\r");
   ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 1 && controls.status == "?"; }));
   EXPECT_EQ(second.Read(2), "?\r");
   link.SetConnected(false);
