@@ -58,6 +58,9 @@ void BM_AcknowledgementLatency(benchmark::State& state) {
   link.SetConnected(true);
   close(slave);
   std::thread program([&] { loop.Run(); });
+  // The reader starts on a quiet line: a message that arrives right at the open could be the
+  // tail of one begun before it, and is not acknowledged.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
   std::vector<double> latencies;
   const std::string message = "A01001234012:34.567\r";
