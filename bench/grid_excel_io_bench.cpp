@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "reports/table_look.h"
 #include "table/grid_table.h"
+#include "table/table_look.h"
 #include "text/clock.h"
 #include "text/codepage.h"
 #include "text/date_time.h"

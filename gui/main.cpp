@@ -6,6 +6,12 @@
 // in LN40UTIL_EXTRA_PORTS (how a simulated reader on a pseudo-terminal is found).
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -14,10 +20,10 @@
 
 #include "app/data_folder.h"
 #include "app/settings_file.h"
-#include "common/qt_locale.h"
 #include "icons.h"
 #include "link/discovery_sysfs.h"
 #include "main_window.h"
+#include "qt/qt_locale.h"
 #include "text/clock.h"
 #include "text/codepage.h"
 #include "text/error.h"
@@ -64,6 +70,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
+// SIGTERM and SIGINT as readable events on a descriptor, so the event loop takes them.
+int StopSignalsDescriptor() {
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  return ::signalfd(-1, &stop_signals, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +91,8 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  // Blocked before Qt starts any thread of its own, so every thread inherits the mask.
+  const int stop_signals_fd = StopSignalsDescriptor();
   // Qt takes its own options (-platform, -style, ...) out of argv here.
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ln40util"));
@@ -84,8 +102,14 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(ln40::gui::AppIcon());
 
   const std::vector<std::string> args(argv + 1, argv + argc);
+  Options options;
   try {
-    const Options options = ParseOptions(args);
+    options = ParseOptions(args);
+  } catch (const std::exception& error) {
+    std::cerr << "ln40util: " << ln40::Cp1252ToUtf8(error.what()) << '\n' << kUsage;
+    return 1;
+  }
+  try {
     ln40::gui::WindowSetup setup;
     setup.locale = options.locale ? ln40::NamedLocale(*options.locale) : ln40::SystemLocale();
     setup.data_folder = ln40::ResolveDataFolder(options.data_dir, ln40::ExecutableFolder());
@@ -94,10 +118,23 @@ int main(int argc, char** argv) {
     setup.devices = std::make_unique<ln40::SysfsSerialDevices>(ln40::SysfsSerialDevices::FromSystem());
 
     ln40::gui::MainWindow window(std::move(setup));
+    // SIGTERM and SIGINT close the window as its close button does: settings, final autosave,
+    // the journal's close mark. A window that refuses to close is left all the same.
+    QSocketNotifier stop_notifier(stop_signals_fd, QSocketNotifier::Read);
+    QObject::connect(&stop_notifier, &QSocketNotifier::activated, &window, [&window, stop_signals_fd] {
+      signalfd_siginfo info{};
+      [[maybe_unused]] const ssize_t got = ::read(stop_signals_fd, &info, sizeof info);
+      if (!window.close()) QApplication::quit();
+    });
     window.show();
     return app.exec();
   } catch (const std::exception& error) {
-    std::cerr << "ln40util: " << ln40::Cp1252ToUtf8(error.what()) << '\n' << kUsage;
+    // The window cannot start (another station works in the data folder, a folder that
+    // cannot be made): said on stderr and, on a screen, in a box.
+    std::cerr << "ln40util: " << ln40::Cp1252ToUtf8(error.what()) << '\n';
+    if (QGuiApplication::platformName() != QStringLiteral("offscreen")) {
+      QMessageBox::critical(nullptr, QStringLiteral("ln40util"), QString::fromStdString(ln40::Cp1252ToUtf8(error.what())));
+    }
     return 1;
   }
 }

@@ -86,23 +86,16 @@ QLabel* BoldLabel(const QString& text, QWidget* parent) {
 MainWindow::MainWindow(WindowSetup setup, QWidget* parent)
     : QWidget(parent),
       events_(this),
+      timers_(this, [this](const std::exception& error) { ShowError(error.what()); }),
       setup_(std::move(setup)),
       settings_(std::make_unique<TSettingsFile>(setup_.settings_path)) {
-  controller_ = std::make_unique<MainWindowController>(*this, events_, *setup_.clock, setup_.locale,
+  controller_ = std::make_unique<MainWindowController>(*this, events_, timers_, *setup_.clock, setup_.locale,
                                                        setup_.data_folder, *settings_, *setup_.devices);
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromLatin1(kWindowCaption));
   setWindowIcon(AppIcon());
   resize(758, 476);
   move(227, 178);
-
-  for (int i = 0; i < 3; ++i) timers_[i] = new QTimer(this);
-  timers_[0]->setInterval(3000);
-  timers_[1]->setInterval(500);
-  timers_[2]->setInterval(60000);
-  connect(timers_[0], &QTimer::timeout, this, [this] { Run([this] { controller_->Timer1Tick(); }); });
-  connect(timers_[1], &QTimer::timeout, this, [this] { Run([this] { controller_->Timer2Tick(); }); });
-  connect(timers_[2], &QTimer::timeout, this, [this] { Run([this] { controller_->Timer3Tick(); }); });
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -454,27 +447,31 @@ QWidget* MainWindow::BuildOptionsPanel() {
     const char* hint;
     bool checked;
   };
+  const StationOptions defaults;
   const Box boxes[] = {
-      {"cbtidel", "Keep milliseconds", nullptr, false},
-      {"cbautosave", "Autosave", nullptr, true},
-      {"cbclear", "Clear data ", nullptr, false},
-      {"cbchronex", "Chronex log", "Create log with Chronex format", true},
-      {"cbbfg", "BFG log", "Create BFG log", true},
-      {"cbtrim", "Remove leading 0", "Remove leading 0", true},
-      {"cbinsert", "Insert unknown #", "Insert unknown startnumbers into the excel grid", true},
+      {"cbtidel", "Keep milliseconds", nullptr, defaults.keepMilliseconds},
+      {"cbautosave", "Autosave", nullptr, defaults.autosave},
+      {"cbclear", "Clear data ", nullptr, defaults.clearOnOpen},
+      {"cbchronex", "Chronex log", "Create log with Chronex format", defaults.chronexLog},
+      {"cbbfg", "BFG log", "Create BFG log", defaults.bfgLog},
+      {"cbtrim", "Remove leading 0", "Remove leading 0", defaults.removeLeadingZeros},
+      {"cbinsert", "Insert unknown #", "Insert unknown startnumbers into the excel grid", defaults.insertUnknownRunners},
   };
+  std::map<std::string, QCheckBox*> made;
   for (const Box& box : boxes) {
     auto* check = new QCheckBox(QString::fromLatin1(box.caption), options_panel_);
     check->setObjectName(QString::fromLatin1(box.name));
     check->setChecked(box.checked);
     if (box.hint) check->setToolTip(QString::fromLatin1(box.hint));
-    boxes_[box.name] = check;
+    made[box.name] = check;
     column->addWidget(check);
   }
+  option_boxes_ = {made["cbtidel"], made["cbautosave"], made["cbclear"], made["cbchronex"],
+                   made["cbbfg"],   made["cbtrim"],     made["cbinsert"]};
   // Only a click by the user runs a box's rule; the controller setting a box does not.
-  connect(boxes_["cbtidel"], &QCheckBox::clicked, this, [this] { Run([this] { controller_->cbtidelClick(); }); });
-  connect(boxes_["cbautosave"], &QCheckBox::clicked, this,
-          [this] { Run([this] { controller_->cbautosaveClick(); }); });
+  connect(option_boxes_.keepMilliseconds, &QCheckBox::clicked, this,
+          [this] { Run([this] { controller_->cbtidelClick(); }); });
+  connect(option_boxes_.autosave, &QCheckBox::clicked, this, [this] { Run([this] { controller_->cbautosaveClick(); }); });
 
   const auto field = [&](const char* name, const char* label, const char* initial) {
     column->addSpacing(3);
@@ -490,9 +487,9 @@ QWidget* MainWindow::BuildOptionsPanel() {
   nulltime->setMaxLength(8);
   const QString separator = ToQt(std::string(1, setup_.locale.timeSeparator));
   nulltime->setText(QStringLiteral("00") + separator + QStringLiteral("00") + separator + QStringLiteral("00"));
-  fields_["MaskEditEx1"] = nulltime;
-  fields_["Edit3"] = field("Edit3", "Race name", "Test race");
-  fields_["Edit2"] = field("Edit2", "Sub name", "10.10.04");
+  nulltime_field_ = nulltime;
+  race_name_field_ = field("Edit3", "Race name", defaults.raceName.c_str());
+  sub_name_field_ = field("Edit2", "Sub name", defaults.subName.c_str());
   time_status_ = field("Edit1", "Time status", "?");
   time_status_->setReadOnly(true);
 
@@ -549,6 +546,13 @@ QWidget* MainWindow::BuildStatusArea() {
   status_note_->setMinimumWidth(0);
   status_note_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   row->addWidget(status_note_, 1);
+  // A warning that stays until its cause is gone (the journal cannot be written).
+  warning_ = new QLabel(area);
+  warning_->setObjectName(QStringLiteral("Warning"));
+  warning_->setStyleSheet(QStringLiteral("color: white; background: #b00000; font-weight: bold; padding: 0 4px;"));
+  warning_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  warning_->hide();
+  row->addWidget(warning_, 2);
   auto* maker = new QLabel(QStringLiteral("Vexa timing system %1").arg(QString::fromLatin1(kMakerAddress)), area);
   maker->setObjectName(QStringLiteral("Label6"));
   maker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -601,28 +605,36 @@ void MainWindow::ShowOptionsPanel() { options_panel_->show(); }
 
 bool MainWindow::OptionsPanelVisible() const { return !options_panel_->isHidden(); }
 
-bool MainWindow::IsChecked(const std::string& box) const {
-  const auto found = boxes_.find(box);
-  if (found == boxes_.end()) throw Error("No option box named " + box);
-  return found->second->isChecked();
+StationOptions MainWindow::Options() const {
+  StationOptions options;
+  options.nulltime = FromQt(nulltime_field_->text());
+  options.raceName = FromQt(race_name_field_->text());
+  options.subName = FromQt(sub_name_field_->text());
+  options.keepMilliseconds = option_boxes_.keepMilliseconds->isChecked();
+  options.autosave = option_boxes_.autosave->isChecked();
+  options.clearOnOpen = option_boxes_.clearOnOpen->isChecked();
+  options.chronexLog = option_boxes_.chronexLog->isChecked();
+  options.bfgLog = option_boxes_.bfgLog->isChecked();
+  options.removeLeadingZeros = option_boxes_.removeLeadingZeros->isChecked();
+  options.insertUnknownRunners = option_boxes_.insertUnknownRunners->isChecked();
+  return options;
 }
 
-void MainWindow::SetChecked(const std::string& box, bool checked) {
-  const auto found = boxes_.find(box);
-  if (found == boxes_.end()) throw Error("No option box named " + box);
-  found->second->setChecked(checked);
-}
-
-std::string MainWindow::FieldText(const std::string& field) const {
-  const auto found = fields_.find(field);
-  if (found == fields_.end()) throw Error("No field named " + field);
-  return FromQt(found->second->text());
-}
-
-void MainWindow::SetFieldText(const std::string& field, const std::string& text) {
-  const auto found = fields_.find(field);
-  if (found == fields_.end()) throw Error("No field named " + field);
-  found->second->setText(ToQt(text));
+void MainWindow::ShowOptions(const StationOptions& options) {
+  // Only a changed text is set: setting a field moves its cursor.
+  const auto show_text = [](QLineEdit* field, const std::string& text) {
+    if (FromQt(field->text()) != text) field->setText(ToQt(text));
+  };
+  show_text(nulltime_field_, options.nulltime);
+  show_text(race_name_field_, options.raceName);
+  show_text(sub_name_field_, options.subName);
+  option_boxes_.keepMilliseconds->setChecked(options.keepMilliseconds);
+  option_boxes_.autosave->setChecked(options.autosave);
+  option_boxes_.clearOnOpen->setChecked(options.clearOnOpen);
+  option_boxes_.chronexLog->setChecked(options.chronexLog);
+  option_boxes_.bfgLog->setChecked(options.bfgLog);
+  option_boxes_.removeLeadingZeros->setChecked(options.removeLeadingZeros);
+  option_boxes_.insertUnknownRunners->setChecked(options.insertUnknownRunners);
 }
 
 void MainWindow::SetLogPathLabel(const std::string& text) { log_path_label_->setText(ToQtMessage(text)); }
@@ -644,17 +656,11 @@ void MainWindow::ShowStatus(const std::string& text) {
   status_note_timer_->start();
 }
 
-void MainWindow::SetTimerEnabled(WindowTimer timer, bool enabled) {
-  QTimer* qt_timer = timers_[static_cast<int>(timer)];
-  if (enabled == qt_timer->isActive()) return;
-  if (enabled) {
-    qt_timer->start();
-  } else {
-    qt_timer->stop();
-  }
+void MainWindow::ShowWarning(const std::string& text) {
+  warning_->setText(ToQtMessage(text));
+  warning_->setToolTip(ToQtMessage(text));
+  warning_->setVisible(!text.empty());
 }
-
-bool MainWindow::TimerEnabled(WindowTimer timer) const { return timers_[static_cast<int>(timer)]->isActive(); }
 
 void MainWindow::ShowError(const std::string& text) {
   const QString message = ToQtMessage(text);

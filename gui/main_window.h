@@ -1,6 +1,6 @@
 #pragma once
 // The main window of ln40util: toolbar, the four pages ("Read times", "Excel timing",
-// "Help", "Setup"), the options panel, the status area and the three timers, bound to the
+// "Help", "Setup"), the options panel and the status area, bound to the
 // Qt-free MainWindowController. The window only shows and forwards: every rule lives in the
 // controller, which reaches the widgets through the MainWindowView interface implemented
 // here. Everything runs on the GUI thread, which is also the link's event thread.
@@ -70,16 +70,13 @@ class MainWindow : public QWidget, public MainWindowView {
   int CurrentPage() const override;
   void ShowOptionsPanel() override;
   bool OptionsPanelVisible() const override;
-  bool IsChecked(const std::string& box) const override;
-  void SetChecked(const std::string& box, bool checked) override;
-  std::string FieldText(const std::string& field) const override;
-  void SetFieldText(const std::string& field, const std::string& text) override;
+  StationOptions Options() const override;
+  void ShowOptions(const StationOptions& options) override;
   void SetLogPathLabel(const std::string& text) override;
   void ShowActivityLamp() override;
   void SetAutosaveIndicator(bool shown) override;
   void ShowStatus(const std::string& text) override;
-  void SetTimerEnabled(WindowTimer timer, bool enabled) override;
-  bool TimerEnabled(WindowTimer timer) const override;
+  void ShowWarning(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
@@ -94,7 +91,7 @@ class MainWindow : public QWidget, public MainWindowView {
   SystemColors DesktopColors() const override;
   void TablesChanged() override;
 
-  // LinkControls
+  // PortListControls
   void ClearPortList() override;
   void AddPortListEntry(const std::string& text) override;
   int PortListCount() const override;
@@ -126,6 +123,7 @@ class MainWindow : public QWidget, public MainWindowView {
   void Run(const std::function<void()>& command);
 
   QtEventThread events_;
+  QtEventTimers timers_;
   WindowSetup setup_;
   std::unique_ptr<TSettingsFile> settings_;
   std::unique_ptr<MainWindowController> controller_;
@@ -138,15 +136,26 @@ class MainWindow : public QWidget, public MainWindowView {
   GridView* read_times_view_ = nullptr;
   GridView* sheet_view_ = nullptr;
   QTextEdit* help_ = nullptr;
-  std::map<std::string, QCheckBox*> boxes_;
-  std::map<std::string, QLineEdit*> fields_;
+  // The option boxes, in the order of the options panel.
+  struct OptionBoxes {
+    QCheckBox* keepMilliseconds = nullptr;
+    QCheckBox* autosave = nullptr;
+    QCheckBox* clearOnOpen = nullptr;
+    QCheckBox* chronexLog = nullptr;
+    QCheckBox* bfgLog = nullptr;
+    QCheckBox* removeLeadingZeros = nullptr;
+    QCheckBox* insertUnknownRunners = nullptr;
+  } option_boxes_;
+  QLineEdit* nulltime_field_ = nullptr;
+  QLineEdit* race_name_field_ = nullptr;
+  QLineEdit* sub_name_field_ = nullptr;
   QLineEdit* time_status_ = nullptr;
   QToolButton* activity_lamp_ = nullptr;
   QToolButton* autosave_indicator_ = nullptr;
   QLabel* log_path_label_ = nullptr;
   QLabel* status_note_ = nullptr;
+  QLabel* warning_ = nullptr;
   QTimer* status_note_timer_ = nullptr;
-  QTimer* timers_[3] = {nullptr, nullptr, nullptr};
   AboutBox* about_ = nullptr;
   std::unique_ptr<QtPrintHost> print_host_;  // made on first use
 

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <cmath>
 
-#include "common/qt_print_canvas.h"
+#include "qt/qt_print_canvas.h"
 #include "reports/print_layout.h"
 
 namespace ln40::gui {

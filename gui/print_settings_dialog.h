@@ -12,8 +12,8 @@
 
 #include "reports/print_settings.h"
 #include "reports/report_commands.h"
-#include "reports/table_look.h"
 #include "table/grid_table.h"
+#include "table/table_look.h"
 #include "text/date_time.h"
 #include "text/locale.h"
 

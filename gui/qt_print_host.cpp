@@ -7,9 +7,9 @@
 #include <QPrinter>
 #include <QWidget>
 
-#include "common/pdf_print_job.h"
-#include "common/qt_print_canvas.h"
 #include "print_settings_dialog.h"
+#include "qt/pdf_print_job.h"
+#include "qt/qt_print_canvas.h"
 #include "qt_text.h"
 
 namespace ln40::gui {

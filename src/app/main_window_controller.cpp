@@ -7,29 +7,39 @@
 #include "reports/xdg_email_composer.h"
 #include "sheet/runner_sheet.h"
 #include "timing/read_times_table.h"
-#include "workbook/autosave.h"
 #include "workbook/grid_excel_io.h"
 #include "workbook/table_xml_export.h"
 #include "workbook/workbook_commands.h"
 
 namespace ln40 {
 
-// The window's fields and boxes as the timing code reads them.
-class MainWindowController::WindowFields : public ReaderWindow {
+// The window as the timing session sees it.
+class MainWindowController::FrontEnd : public SessionFrontEnd {
  public:
-  explicit WindowFields(MainWindowView& view) : view_(view) {}
-  std::string ReaderNulltime() const override { return view_.FieldText("MaskEditEx1"); }
-  void SetReaderNulltime(const std::string& text) override { view_.SetFieldText("MaskEditEx1", text); }
-  bool RemoveLeadingZeros() const override { return view_.IsChecked("cbtrim"); }
-  bool ChronexLogOn() const override { return view_.IsChecked("cbchronex"); }
-  bool BfgLogOn() const override { return view_.IsChecked("cbbfg"); }
-  bool InsertUnknownOn() const override { return view_.IsChecked("cbinsert"); }
-  std::string RaceName() const override { return view_.FieldText("Edit3"); }
-  std::string SubName() const override { return view_.FieldText("Edit2"); }
+  explicit FrontEnd(MainWindowView& view) : view_(view) {}
+  StationOptions Options() const override { return view_.Options(); }
+  void SetNulltime(const std::string& text) override {
+    StationOptions options = view_.Options();
+    options.nulltime = text;
+    view_.ShowOptions(options);
+  }
+  void ShowMessage(const std::string& text) override { view_.ShowMessage(text); }
+  void ShowStatus(const std::string& text) override { view_.ShowStatus(text); }
+  void ShowWarning(const std::string& text) override { view_.ShowWarning(text); }
   void ShowActivityLamp() override { view_.ShowActivityLamp(); }
+  void SetAutosaveIndicator(bool shown) override { view_.SetAutosaveIndicator(shown); }
+  void LineHandled(const std::string&) override { view_.TablesChanged(); }
+  void TablesReplaced() override { view_.TablesChanged(); }
+
+  void ClearPortList() override { view_.ClearPortList(); }
+  void AddPortListEntry(const std::string& text) override { view_.AddPortListEntry(text); }
+  int PortListCount() const override { return view_.PortListCount(); }
+  std::string PortListEntry(int index) const override { return view_.PortListEntry(index); }
+  int SelectedPortListEntry() const override { return view_.SelectedPortListEntry(); }
+  void SelectPortListEntry(int index) override { view_.SelectPortListEntry(index); }
+  std::string TimeStatus() const override { return view_.TimeStatus(); }
   void SetTimeStatus(const std::string& text) override { view_.SetTimeStatus(text); }
-  void EnableConnectionWatch() override { view_.SetWatchTimerEnabled(true); }
-  void DisableConnectionWatch() override { view_.SetWatchTimerEnabled(false); }
+  void HideActivityLamp() override { view_.HideActivityLamp(); }
 
  private:
   MainWindowView& view_;
@@ -47,26 +57,6 @@ class MainWindowController::Dialogs : public MessageDialog, public InputDialog {
   MainWindowView& view_;
 };
 
-// The boxes and fields as the settings store sees them: a box set to another state runs
-// its click rule, as a click would.
-class MainWindowController::Settings : public SettingsControls {
- public:
-  Settings(MainWindowView& view, MainWindowController& window) : view_(view), window_(window) {}
-  bool IsChecked(const std::string& box) const override { return view_.IsChecked(box); }
-  void SetChecked(const std::string& box, bool checked) override {
-    if (view_.IsChecked(box) == checked) return;
-    view_.SetChecked(box, checked);
-    if (box == "cbtidel") window_.cbtidelClick();
-    if (box == "cbautosave") window_.cbautosaveClick();
-  }
-  std::string FieldText(const std::string& field) const override { return view_.FieldText(field); }
-  void SetFieldText(const std::string& field, const std::string& text) override { view_.SetFieldText(field, text); }
-
- private:
-  MainWindowView& view_;
-  MainWindowController& window_;
-};
-
 // The dialogs and fields the runner-sheet commands (entry import, start assignment) use.
 class MainWindowController::SheetCommandDialogs : public FileOpenDialog,
                                                   public EntryImportWindow,
@@ -76,7 +66,11 @@ class MainWindowController::SheetCommandDialogs : public FileOpenDialog,
   std::optional<std::string> ChooseFileToOpen(const OpenDialogOptions& options) override {
     return view_.ChooseFileToOpen(options);
   }
-  void SetRaceName(const std::string& name) override { view_.SetFieldText("Edit3", name); }
+  void SetRaceName(const std::string& name) override {
+    StationOptions options = view_.Options();
+    options.raceName = name;
+    view_.ShowOptions(options);
+  }
   void SetAutosaveIndicatorVisible(bool visible) override { view_.SetAutosaveIndicator(visible); }
   DialogAnswer AskYesNoCancel(const std::string& text, const std::string& caption) override {
     return view_.AskYesNoCancel(text, caption);
@@ -90,61 +84,33 @@ class MainWindowController::SheetCommandDialogs : public FileOpenDialog,
   MainWindowView& view_;
 };
 
-namespace {
-
-class LinkSender : public ReaderLink {
- public:
-  explicit LinkSender(TReaderLink& link) : link_(link) {}
-  void SendText(const std::string& text) override { link_.SendText(text); }
-
- private:
-  TReaderLink& link_;
-};
-
-}  // namespace
-
-MainWindowController::MainWindowController(MainWindowView& view, EventThread& events, const Clock& clock,
-                                           const Locale& locale, std::string data_folder, TSettingsFile& settings,
-                                           SerialDeviceSource& devices)
+MainWindowController::MainWindowController(MainWindowView& view, EventThread& events, EventTimers& timers,
+                                           const Clock& clock, const Locale& locale, std::string data_folder,
+                                           TSettingsFile& settings, SerialDeviceSource& devices)
     : view_(view),
       data_folder_(std::move(data_folder)),
       settings_(settings),
       devices_(devices),
-      fields_(std::make_unique<WindowFields>(view)),
-      dialogs_(std::make_unique<Dialogs>(view)),
-      settings_controls_(std::make_unique<Settings>(view, *this)),
-      link_(events),
-      sender_(std::make_unique<LinkSender>(link_)),
-      station_(*fields_, *dialogs_, *sender_, clock, locale, data_folder_,
-               [&view](const std::string& text) { view.ShowStatus(text); }) {
-  link_.BeforeOpen = [this] { station_.BeforePortOpens(view_.IsChecked("cbclear")); };
-  link_.OnPacket = [this](const std::string& packet) {
-    station_.HandleReaderMessage(packet);
-    view_.TablesChanged();
-  };
-  link_.OnReceiveError = [this](const std::string& text) { view_.ShowStatus(text); };
-  link_.Port().OnAfterOpen = [this] { view_.ShowActivityLamp(); };
-  link_.Port().OnError = [this](const ComErrors&) { view_.HideActivityLamp(); };
-  grid_excel_io1_ = std::make_unique<TGridExcelIO>(station_.Sheet());
-  grid_excel_io2_ = std::make_unique<TGridExcelIO>(station_.ReadTimes());
-  for (TGridExcelIO* exchange : {grid_excel_io1_.get(), grid_excel_io2_.get()}) {
-    exchange->SetLocale(locale);
-    exchange->SetClock(&clock);
-  }
-  autosave = [this] { AutosaveTables(data_folder_, *grid_excel_io1_, *grid_excel_io2_); };
+      front_end_(std::make_unique<FrontEnd>(view)),
+      dialogs_(std::make_unique<Dialogs>(view)) {
+  SessionSetup setup;
+  setup.dataFolder = data_folder_;
+  setup.clock = &clock;
+  setup.locale = locale;
+  setup.events = &events;
+  setup.timers = &timers;
+  setup.devices = &devices;
+  session_ = std::make_unique<TimingSession>(setup, *front_end_);
+  // Timer1 runs the whole start-up routine again while no port is found.
+  session_->onDiscoveryTick = [this] { StartUpRoutine(); };
   reports_ = std::make_unique<WindowReports>(view_, clock, locale, data_folder_);
   mailComposer = std::make_unique<XdgEmailComposer>(XdgEmailComposer::CommandFromEnvironment());
   // "mail.xls" holds the same two sheets as a saved workbook, through the same exchanges.
-  writeMailWorkbook = [this](const std::string& path) { SaveBothTables(*grid_excel_io1_, *grid_excel_io2_, path); };
+  writeMailWorkbook = [this](const std::string& path) { SaveBothTables(GridExcelIO1(), GridExcelIO2(), path); };
 }
 
-MainWindowController::~MainWindowController() {
-  try {
-    link_.SetConnected(false);
-  } catch (...) {
-  }
-  view_.SetTimerEnabled(WindowTimer::Discovery, false);
-}
+// The session's destruction closes the link.
+MainWindowController::~MainWindowController() = default;
 
 void MainWindowController::Guarded(const std::function<void()>& command) {
   try {
@@ -157,49 +123,39 @@ void MainWindowController::Guarded(const std::function<void()>& command) {
 
 void MainWindowController::StartUpRoutine() {
   view_.SelectPage(page::kSetup);
-  station_.Handler().Flags().AckSuppressed = false;
+  // The first run finds the journal; an interrupted race is restored before the port opens.
+  session_->Start();
   view_.SetLogPathLabel("Logfile path:" + data_folder_);
   view_.ClearPortList();
   // A port that cannot be opened is reported, and the routine goes on: the settings must
   // be loaded, or the close would store the defaults over them.
-  Guarded([this] { ReaderDiscovery(devices_, view_, link_); });
-  station_.Handler().ResetForStartUp();
-  LoadSettings(settings_, *settings_controls_);
-  station_.Handler().SetMillisecondMode(view_.IsChecked("cbtidel"));
-  view_.SetTimerEnabled(WindowTimer::Autosave, view_.IsChecked("cbautosave"));
-}
-
-void MainWindowController::Timer2Tick() { WatchTick(view_, link_); }
-
-void MainWindowController::Timer3Tick() { RunAutosave(); }
-
-void MainWindowController::RunAutosave() {
-  if (!autosave) return;
-  view_.SetAutosaveIndicator(true);
-  try {
-    autosave();
-  } catch (...) {
-    // The minute autosave and the one at close never stop the program.
-  }
-  view_.SetAutosaveIndicator(false);
+  Guarded([this] { session_->Discover(); });
+  session_->ResetDecoderFlags();
+  StationOptions options = view_.Options();
+  LoadSettings(settings_, options);
+  view_.ShowOptions(options);
+  session_->SetKeepMilliseconds(options.keepMilliseconds);
+  session_->SetAutosaveEnabled(options.autosave);
 }
 
 bool MainWindowController::CloseRequested() {
+  const StationOptions options = view_.Options();
   try {
-    SaveSettings(settings_, *settings_controls_);
+    SaveSettings(settings_, options);
   } catch (const std::exception& error) {
     view_.ShowMessage(error.what());
     return false;
   }
-  if (view_.IsChecked("cbautosave")) RunAutosave();
+  view_.SetAutosaveIndicator(options.autosave);
+  // A failed final autosave never keeps the window open; the journal keeps the run.
+  session_->Stop(options.autosave);
+  view_.SetAutosaveIndicator(false);
   return true;
 }
 
-void MainWindowController::cbtidelClick() { station_.Handler().SetMillisecondMode(view_.IsChecked("cbtidel")); }
+void MainWindowController::cbtidelClick() { session_->SetKeepMilliseconds(view_.Options().keepMilliseconds); }
 
-void MainWindowController::cbautosaveClick() {
-  view_.SetTimerEnabled(WindowTimer::Autosave, view_.IsChecked("cbautosave"));
-}
+void MainWindowController::cbautosaveClick() { session_->SetAutosaveEnabled(view_.Options().autosave); }
 
 void MainWindowController::PageTabClicked(int index) {
   view_.SelectPage(index);
@@ -228,29 +184,29 @@ void MainWindowController::SerialPortPropertiesClick() {
     if (const auto devices = devices_.ListDevices()) {
       for (const SerialDevice& device : *devices) names.push_back(device.portName);
     }
-    ComSetupChoices choices = CurrentComSetup(link_.Port(), names);
-    if (view_.ShowComSetup(choices)) ApplyComSetup(link_.Port(), choices);
+    ComSetupChoices choices = CurrentComSetup(Link().Port(), names);
+    if (view_.ShowComSetup(choices)) ApplyComSetup(Link().Port(), choices);
   });
 }
 
 void MainWindowController::GetDataAgainClick() {
-  Guarded([this] { RequestResend(*dialogs_, *sender_, station_.Handler().Flags(), *fields_); });
+  Guarded([this] { session_->RequestResend(*dialogs_); });
 }
 
 void MainWindowController::StartStopClick() {
-  Guarded([this] { StartStopCommunication(view_, link_); });
+  Guarded([this] { session_->StartStop(); });
 }
 
 void MainWindowController::SearchReadersClick() {
-  Guarded([this] { SearchReaders(devices_, view_, link_); });
+  Guarded([this] { session_->SearchReaders(); });
 }
 
 void MainWindowController::ComPortsClick() {
-  Guarded([this] { ReaderDiscovery(devices_, view_, link_); });
+  Guarded([this] { session_->Discover(); });
 }
 
 void MainWindowController::PortListChosen(int index) {
-  Guarded([this, index] { ChoosePort(view_, link_, index); });
+  Guarded([this, index] { session_->ChoosePort(index); });
 }
 
 void MainWindowController::AboutClick() { view_.ShowAbout(); }
@@ -258,7 +214,7 @@ void MainWindowController::AboutClick() { view_.ShowAbout(); }
 void MainWindowController::GetDataFromKlubbenOnlineClick() {
   Guarded([this] {
     SheetCommandDialogs dialogs(view_);
-    RunEntryImportCommand(dialogs, station_.Sheet(), entry_import_, dialogs);
+    RunEntryImportCommand(dialogs, Sheet(), entry_import_, dialogs);
   });
 }
 
@@ -266,18 +222,19 @@ void MainWindowController::AssignStartNumbersClick() {
   Guarded([this] {
     SheetCommandDialogs dialogs(view_);
     SeededDrawSource draw = SeededDrawSource::FromClock();
-    AssignStartNumbersAndTimes(station_.Sheet(), dialogs, draw, view_.FieldText("MaskEditEx1"), previous_class_);
+    AssignStartNumbersAndTimes(Sheet(), dialogs, draw, view_.Options().nulltime, previous_class_);
   });
 }
 
 void MainWindowController::MailClick() {
   Guarded([this] {
+    const StationOptions options = view_.Options();
     MailCommandContext context;
-    context.race = view_.FieldText("Edit3");
-    context.sub = view_.FieldText("Edit2");
+    context.race = options.raceName;
+    context.sub = options.subName;
     context.folder = data_folder_;
-    context.chronexLog = view_.IsChecked("cbchronex");
-    context.bfgLog = view_.IsChecked("cbbfg");
+    context.chronexLog = options.chronexLog;
+    context.bfgLog = options.bfgLog;
     context.prompt = dialogs_.get();
     context.composer = mailComposer.get();
     context.readAddress = [this] { return ReadMailAddress(settings_); };
@@ -295,7 +252,7 @@ void MainWindowController::OpenExcelFileClick() {
     options.file_name = open_excel_name_;
     const std::optional<std::string> file = view_.ChooseFileToOpen(options);
     if (file) open_excel_name_ = *file;
-    OpenRunnerSheet(*grid_excel_io1_, file, RunnerSheetHeadings());
+    OpenRunnerSheet(GridExcelIO1(), file, RunnerSheetHeadings());
   });
 }
 
@@ -306,7 +263,7 @@ void MainWindowController::SaveAsExcelFileClick() {
     const std::optional<std::string> file = view_.ChooseFileToSave(options);
     if (!file) return;
     save_excel_name_ = *file;
-    SaveBothTables(*grid_excel_io1_, *grid_excel_io2_, *file);
+    SaveBothTables(GridExcelIO1(), GridExcelIO2(), *file);
   });
 }
 
@@ -317,36 +274,36 @@ void MainWindowController::SaveAsXmlFileClick() {
     const std::optional<std::string> file = view_.ChooseFileToSave(options);
     if (!file) return;
     save_xml_name_ = *file;
-    SaveTableAsXml(station_.ReadTimes(), ReadTimesHeadings(), *file);
+    SaveTableAsXml(ReadTimes(), ReadTimesHeadings(), *file);
   });
 }
 
 void MainWindowController::PrintClick() {
-  Guarded([this] { reports_->Print(station_.ReadTimes(), station_.Sheet()); });
+  Guarded([this] { reports_->Print(ReadTimes(), Sheet()); });
 }
 
 void MainWindowController::SaveAsHtmlFileClick() {
-  Guarded([this] { reports_->SaveAsHtml(station_.ReadTimes(), station_.Sheet()); });
+  Guarded([this] { reports_->SaveAsHtml(ReadTimes(), Sheet()); });
 }
 
 void MainWindowController::PrintStartListClick() {
-  Guarded([this] { reports_->StartList(station_.Sheet()); });
+  Guarded([this] { reports_->StartList(Sheet()); });
 }
 
 void MainWindowController::PrintResultListClick() {
-  Guarded([this] { reports_->ResultList(station_.Sheet()); });
+  Guarded([this] { reports_->ResultList(Sheet()); });
 }
 
 void MainWindowController::ReadTimesRightClick(int row, int shown_col) {
-  Guarded([&] { ReadTimesHeaderRightClick(station_.ReadTimes(), row, shown_col); });
+  Guarded([&] { ReadTimesHeaderRightClick(ReadTimes(), row, shown_col); });
 }
 
 void MainWindowController::SheetEditingDone(int row) {
-  Guarded([&] { ApplyNetTimeRule(station_.Sheet(), row); });
+  Guarded([&] { ApplyNetTimeRule(Sheet(), row); });
 }
 
 void MainWindowController::SheetRowInsertedByKey(int row) {
-  Guarded([&] { ApplyInsertedRowRule(station_.Sheet(), row, previous_class_); });
+  Guarded([&] { ApplyInsertedRowRule(Sheet(), row, previous_class_); });
 }
 
 }  // namespace ln40

@@ -1,9 +1,9 @@
 #pragma once
 // The main window's logic without the window system: the start-up routine, the close
 // sequence, the three timers, page selection, the option boxes' click rules and every
-// command of the toolbar and the Setup page. It owns the two tables (through the timing
-// station), the reader link and the decoder's state; the window on screen is a view.
-// Everything runs on the event thread.
+// command of the toolbar and the Setup page. The timing session it builds owns the tables,
+// the reader link, the timers, the journal and the autosave; the window on screen is a
+// view. Everything runs on the event thread.
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,11 +12,9 @@
 #include "app/settings_file.h"
 #include "app/settings_store.h"
 #include "app/window_reports.h"
-#include "link/reader_link.h"
+#include "app/timing_session.h"
 #include "reports/mail_composer.h"
 #include "text/clock.h"
-#include "timing/resend_request.h"
-#include "timing/timing_station.h"
 
 namespace ln40 {
 
@@ -28,22 +26,26 @@ inline constexpr const char* kMakerAddress = "https://www.vexa.no";
 
 class MainWindowController {
  public:
-  // `data_folder` is the program's folder (logs, lists, autosave), with a trailing "/".
-  MainWindowController(MainWindowView& view, EventThread& events, const Clock& clock, const Locale& locale,
-                       std::string data_folder, TSettingsFile& settings, SerialDeviceSource& devices);
-  ~MainWindowController();  // the window's destruction: closes the link, stops Timer1
+  // `data_folder` is the program's folder (logs, lists, autosave, journal), with a trailing
+  // "/". Throws Error when another station works in that folder.
+  MainWindowController(MainWindowView& view, EventThread& events, EventTimers& timers, const Clock& clock,
+                       const Locale& locale, std::string data_folder, TSettingsFile& settings,
+                       SerialDeviceSource& devices);
+  ~MainWindowController();  // the window's destruction: closes the link
 
-  TGridTable& ReadTimes() { return station_.ReadTimes(); }
-  TGridTable& Sheet() { return station_.Sheet(); }
-  TTimingStation& Station() { return station_; }
-  TReaderLink& Link() { return link_; }
+  TGridTable& ReadTimes() { return session_->ReadTimes(); }
+  TGridTable& Sheet() { return session_->Sheet(); }
+  TTimingStation& Station() { return session_->Station(); }
+  TReaderLink& Link() { return session_->Link(); }
+  TimingSession& Session() { return *session_; }
   const std::string& DataFolder() const { return data_folder_; }
 
-  // When the window is first shown, and on every tick of Timer1.
+  // When the window is first shown, and on every tick of Timer1 (the session's discovery
+  // timer, while no port is found). The first run restores an interrupted race.
   void StartUpRoutine();
   void Timer1Tick() { StartUpRoutine(); }
-  void Timer2Tick();
-  void Timer3Tick();
+  void Timer2Tick() { session_->WatchTick(); }
+  void Timer3Tick() { session_->AutosaveTick(); }
 
   // The close sequence; false keeps the window open (the settings could not be saved).
   bool CloseRequested();
@@ -90,13 +92,9 @@ class MainWindowController {
   std::string& PreviousClass() { return previous_class_; }
   EntryImportState& EntryImport() { return entry_import_; }
 
-  // The autosave of both tables into the program's folder (autosave.xls, autosave.bak);
-  // tests put in their own.
-  std::function<void()> autosave;
-
   // The workbook exchanges of the runner sheet and of the read-times table.
-  TGridExcelIO& GridExcelIO1() { return *grid_excel_io1_; }
-  TGridExcelIO& GridExcelIO2() { return *grid_excel_io2_; }
+  TGridExcelIO& GridExcelIO1() { return session_->RunnerSheetIO(); }
+  TGridExcelIO& GridExcelIO2() { return session_->ReadTimesIO(); }
 
   // The mail command's composer (xdg-email, or the program LN40UTIL_MAIL_COMMAND names) and
   // the writer of both tables into "mail.xls" (path in UTF-8); tests put in their own.
@@ -104,29 +102,22 @@ class MainWindowController {
   std::function<void(const std::string& path)> writeMailWorkbook;
 
  private:
-  class WindowFields;
+  class FrontEnd;
   class Dialogs;
-  class Settings;
   class SheetCommandDialogs;
 
   // Runs a command: an error it does not handle goes to the standard error report.
   void Guarded(const std::function<void()>& command);
-  void RunAutosave();
 
   MainWindowView& view_;
   std::string data_folder_;
   TSettingsFile& settings_;
   SerialDeviceSource& devices_;
-  std::unique_ptr<WindowFields> fields_;
+  std::unique_ptr<FrontEnd> front_end_;
   std::unique_ptr<Dialogs> dialogs_;
-  std::unique_ptr<Settings> settings_controls_;
-  TReaderLink link_;
-  std::unique_ptr<ReaderLink> sender_;
-  TTimingStation station_;
+  std::unique_ptr<TimingSession> session_;
   std::string previous_class_;
   EntryImportState entry_import_;
-  std::unique_ptr<TGridExcelIO> grid_excel_io1_;
-  std::unique_ptr<TGridExcelIO> grid_excel_io2_;
   std::unique_ptr<WindowReports> reports_;
   // The names last chosen in the dialogs od1, SaveDialog1 and SaveDialog2.
   std::string open_excel_name_, save_excel_name_, save_xml_name_;

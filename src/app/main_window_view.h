@@ -1,7 +1,7 @@
 #pragma once
 // What the main window's logic needs of the window on screen: its pages, options panel,
-// option boxes and fields (by their stored value names), port list, status field, lamps,
-// timers and dialogs. The Qt window implements it; tests pass a fake.
+// option boxes and fields, port list, status field, lamps and dialogs. The Qt window
+// implements it; tests pass a fake.
 #include <functional>
 #include <string>
 
@@ -13,6 +13,7 @@
 #include "reports/report_commands.h"
 #include "sheet/entry_import.h"
 #include "sheet/start_assignment.h"
+#include "timing/station_options.h"
 
 namespace ln40 {
 
@@ -23,25 +24,17 @@ constexpr int kHelp = 2;
 constexpr int kSetup = 3;
 }  // namespace page
 
-enum class WindowTimer {
-  Discovery,  // Timer1, 3000 ms: the start-up routine again
-  Watch,      // Timer2, 500 ms: the connection watch
-  Autosave,   // Timer3, 60000 ms: the autosave
-};
-
-class MainWindowView : public LinkControls {
+class MainWindowView : public PortListControls {
  public:
   virtual void SelectPage(int index) = 0;
   virtual int CurrentPage() const = 0;
   virtual void ShowOptionsPanel() = 0;
   virtual bool OptionsPanelVisible() const = 0;
 
-  // Option boxes "cbtidel" ... "cbinsert" and fields "MaskEditEx1", "Edit3", "Edit2".
-  // Setting a box from here does not run its click rule.
-  virtual bool IsChecked(const std::string& box) const = 0;
-  virtual void SetChecked(const std::string& box, bool checked) = 0;
-  virtual std::string FieldText(const std::string& field) const = 0;
-  virtual void SetFieldText(const std::string& field, const std::string& text) = 0;
+  // The option boxes and the fields of the options panel (reader nulltime, race name, sub
+  // name). Showing options from here does not run the boxes' click rules.
+  virtual StationOptions Options() const = 0;
+  virtual void ShowOptions(const StationOptions& options) = 0;
 
   virtual void SetLogPathLabel(const std::string& text) = 0;
   virtual void ShowActivityLamp() = 0;
@@ -49,9 +42,8 @@ class MainWindowView : public LinkControls {
   // A note on the status line that needs no answer (a log line that could not be written,
   // an error while receiving); never a modal box, which would stall the reception.
   virtual void ShowStatus(const std::string& text) = 0;
-
-  virtual void SetTimerEnabled(WindowTimer timer, bool enabled) = 0;
-  virtual bool TimerEnabled(WindowTimer timer) const = 0;
+  // A warning on the status line that stays until the empty text clears it.
+  virtual void ShowWarning(const std::string& text) = 0;
 
   // The standard error report: a message box with the error's text.
   virtual void ShowError(const std::string& text) = 0;
@@ -84,10 +76,6 @@ class MainWindowView : public LinkControls {
 
   // The tables may have changed: the grids show them anew (rows appended are cheap).
   virtual void TablesChanged() = 0;
-
-  // LinkControls: the discovery retry and the watch are Timer1 and Timer2.
-  void SetRetryTimerEnabled(bool enabled) override { SetTimerEnabled(WindowTimer::Discovery, enabled); }
-  void SetWatchTimerEnabled(bool enabled) override { SetTimerEnabled(WindowTimer::Watch, enabled); }
 };
 
 }  // namespace ln40

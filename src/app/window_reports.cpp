@@ -24,7 +24,7 @@ void WindowReports::Print(const TGridTable& read_times, const TGridTable& sheet)
   if (printer == nullptr) return;
   const bool on_read_times = view_.CurrentPage() == page::kReadTimes;
   RunPrintCommand(on_read_times ? read_times : sheet, Look(), on_read_times ? read_times_print_ : sheet_print_,
-                  view_.FieldText("Edit3"), view_.FieldText("Edit2"), *printer, clock_, locale_);
+                  view_.Options().raceName, view_.Options().subName, *printer, clock_, locale_);
 }
 
 void WindowReports::SaveAsHtml(const TGridTable& read_times, const TGridTable& sheet) {
@@ -52,8 +52,8 @@ void WindowReports::SaveAsHtml(const TGridTable& read_times, const TGridTable& s
 
 ListCommandContext WindowReports::ListContext() const {
   ListCommandContext context;
-  context.race = view_.FieldText("Edit3");
-  context.sub = view_.FieldText("Edit2");
+  context.race = view_.Options().raceName;
+  context.sub = view_.Options().subName;
   context.folder = data_folder_;
   context.printer = view_.Printer();
   context.clock = &clock_;

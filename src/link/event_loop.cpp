@@ -32,6 +32,31 @@ bool TEventLoop::TimerEnabled(int id) const {
   return found != timers_.end() && found->second.enabled;
 }
 
+void TEventLoop::RemoveTimer(int id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  timers_.erase(id);
+}
+
+namespace {
+
+class LoopTimer : public EventTimer {
+ public:
+  LoopTimer(TEventLoop& loop, int id) : loop_(loop), id_(id) {}
+  ~LoopTimer() override { loop_.RemoveTimer(id_); }
+  void SetEnabled(bool enabled) override { loop_.SetTimerEnabled(id_, enabled); }
+  bool Enabled() const override { return loop_.TimerEnabled(id_); }
+
+ private:
+  TEventLoop& loop_;
+  int id_;
+};
+
+}  // namespace
+
+std::unique_ptr<EventTimer> TEventLoop::CreateTimer(std::chrono::milliseconds interval, std::function<void()> tick) {
+  return std::make_unique<LoopTimer>(*this, AddTimer(interval, std::move(tick)));
+}
+
 bool TEventLoop::RunOne(Clock::time_point deadline) {
   std::function<void()> work;
   {

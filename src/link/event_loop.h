@@ -9,10 +9,11 @@
 #include <mutex>
 
 #include "link/event_thread.h"
+#include "link/event_timers.h"
 
 namespace ln40 {
 
-class TEventLoop : public EventThread {
+class TEventLoop : public EventThread, public EventTimers {
  public:
   using Clock = std::chrono::steady_clock;
 
@@ -22,6 +23,10 @@ class TEventLoop : public EventThread {
   int AddTimer(std::chrono::milliseconds interval, std::function<void()> tick);
   void SetTimerEnabled(int id, bool enabled);
   bool TimerEnabled(int id) const;
+  void RemoveTimer(int id);
+
+  // EventTimers: a timer of this loop that is removed with its object.
+  std::unique_ptr<EventTimer> CreateTimer(std::chrono::milliseconds interval, std::function<void()> tick) override;
 
   // Runs tasks and timers until Quit() (from any thread) or until `until` returns true
   // after a task or tick. An exception from a task or tick leaves Run().

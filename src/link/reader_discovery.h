@@ -35,21 +35,27 @@ class SerialPortControl {
   virtual void SendText(const std::string& text) = 0;
 };
 
-// The window's controls that discovery and the watch read and write.
-class LinkControls {
+// The port list, the "Time status" field and the activity lamp of the window (or their
+// plain stand-ins in a front end without one).
+class PortListControls {
  public:
-  virtual ~LinkControls() = default;
+  virtual ~PortListControls() = default;
   virtual void ClearPortList() = 0;
   virtual void AddPortListEntry(const std::string& text) = 0;
   virtual int PortListCount() const = 0;
   virtual std::string PortListEntry(int index) const = 0;
   virtual int SelectedPortListEntry() const = 0;  // -1 when none is selected
   virtual void SelectPortListEntry(int index) = 0;
-  virtual void SetRetryTimerEnabled(bool enabled) = 0;  // the 3-second discovery retry
-  virtual void SetWatchTimerEnabled(bool enabled) = 0;  // the 500 ms connection watch
-  virtual std::string TimeStatus() const = 0;           // "Time status" field
+  virtual std::string TimeStatus() const = 0;  // "Time status" field
   virtual void SetTimeStatus(const std::string& text) = 0;
   virtual void HideActivityLamp() = 0;
+};
+
+// What discovery and the watch read and write: the controls and the two timers.
+class LinkControls : public PortListControls {
+ public:
+  virtual void SetRetryTimerEnabled(bool enabled) = 0;  // the 3-second discovery retry
+  virtual void SetWatchTimerEnabled(bool enabled) = 0;  // the 500 ms connection watch
 };
 
 inline constexpr const char* kSerialPortSuffix = " Serial port";

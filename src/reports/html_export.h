@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "reports/table_look.h"
 #include "table/grid_table.h"
+#include "table/table_look.h"
 
 namespace ln40 {
 

@@ -5,8 +5,8 @@
 
 #include "reports/html_export.h"
 #include "reports/print_settings.h"
-#include "reports/table_look.h"
 #include "table/grid_table.h"
+#include "table/table_look.h"
 
 namespace ln40 {
 

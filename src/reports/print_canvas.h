@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "reports/print_settings.h"
-#include "reports/table_look.h"
+#include "table/table_look.h"
 
 namespace ln40 {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reports/table_look.h"
+#include "table/table_look.h"
 
 namespace ln40 {
 

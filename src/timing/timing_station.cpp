@@ -19,9 +19,11 @@ TTimingStation::TTimingStation(ReaderWindow& window, MessageDialog& dialog, Read
   SetUpRunnerSheet(sheet_);
   MessageEffects& effects = handler_.Effects();
   effects.matchRunner = [this](const ReaderMessage& message) { matcher_.MatchRunner(message); };
-  effects.appendChronexLine = [this](const ReaderMessage& message) { logs_.AppendChronexLine(message); };
+  effects.appendChronexLine = [this](const ReaderMessage& message) {
+    if (log_appends_) logs_.AppendChronexLine(message);
+  };
   effects.appendBfgLine = [this](const ReaderMessage& message) {
-    logs_.AppendBfgLine(message, window_.RaceName(), window_.SubName());
+    if (log_appends_) logs_.AppendBfgLine(message, window_.RaceName(), window_.SubName());
   };
 }
 

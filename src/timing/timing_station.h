@@ -29,6 +29,10 @@ class TTimingStation {
 
   void HandleReaderMessage(const std::string& text) { handler_.HandleReaderMessage(text); }
 
+  // Off while lines that are already in the logs are handled again (a run restored from
+  // its journal); the log boxes still decide when on.
+  void SetLogAppendsEnabled(bool enabled) { log_appends_ = enabled; }
+
  private:
   ReaderWindow& window_;
   MessageDialog& dialog_;
@@ -37,6 +41,7 @@ class TTimingStation {
   TReaderMessageHandler handler_;
   TRunnerMatcher matcher_;
   TTimingLogs logs_;
+  bool log_appends_ = true;
 };
 
 }  // namespace ln40

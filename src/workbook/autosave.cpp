@@ -4,10 +4,12 @@
 #include <malloc.h>
 #endif
 
+#include <algorithm>
 #include <string_view>
 
-#include "workbook/autosave_rotation.h"
+#include "text/error.h"
 #include "text/file_replace.h"
+#include "workbook/autosave_rotation.h"
 #include "workbook/workbook_commands.h"
 #include "workbook/xls_file.h"
 
@@ -23,7 +25,10 @@ std::vector<std::uint8_t> BothTablesImage(const TGridExcelIO& runner_sheet, cons
 }
 
 void AutosaveTables(const std::string& folder, const TGridExcelIO& runner_sheet, const TGridExcelIO& read_times) {
-  const std::vector<std::uint8_t> image = BothTablesImage(runner_sheet, read_times);
+  WriteAutosave(folder, BothTablesImage(runner_sheet, read_times));
+}
+
+void WriteAutosave(const std::string& folder, const std::vector<std::uint8_t>& image) {
   RotateAutosave(AutosaveFilesIn(folder), [&image](const std::string& path) {
     WriteNewFile(path, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
   });
@@ -34,6 +39,31 @@ void AutosaveTables(const std::string& folder, const TGridExcelIO& runner_sheet,
 #if defined(__GLIBC__)
   malloc_trim(0);
 #endif
+}
+
+namespace {
+
+// The 1-based number of the sheet called `name`, else `fallback`.
+int SheetNumber(const TXLSFile& book, const std::string& name, int fallback) {
+  const std::u16string wanted(name.begin(), name.end());
+  for (int sheet = 1; sheet <= book.SheetCount(); ++sheet) {
+    if (book.SheetName(sheet) == wanted) return sheet;
+  }
+  return fallback;
+}
+
+}  // namespace
+
+void RestoreBothTables(std::span<const std::uint8_t> image, TGridExcelIO& runner_sheet, TGridExcelIO& read_times) {
+  TXLSFile book;
+  book.OpenMemory(image, "autosave");
+  const int runner_sheet_number = SheetNumber(book, kRunnerSheetName, 1);
+  const int read_times_number = SheetNumber(book, kReadTimesSheetName, 2);
+  if (book.SheetCount() < std::max(runner_sheet_number, read_times_number)) {
+    throw Error("The autosave holds no read-times sheet");
+  }
+  runner_sheet.ImportBook(book, runner_sheet_number);
+  read_times.ImportBook(book, read_times_number);
 }
 
 }  // namespace ln40

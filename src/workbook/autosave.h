@@ -4,6 +4,7 @@
 // Runs on the event thread; a tick of 5,000 runners and 20,000 read times takes a few tens
 // of milliseconds.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,5 +20,15 @@ std::vector<std::uint8_t> BothTablesImage(const TGridExcelIO& runner_sheet, cons
 // A tick: BothTablesImage written through RotateAutosave into `folder`. Throws on failure;
 // the callers (the timer, the close, the timing station) ignore the error.
 void AutosaveTables(const std::string& folder, const TGridExcelIO& runner_sheet, const TGridExcelIO& read_times);
+
+// The same tick for an image made beforehand (the timing session notes its fingerprint in
+// the journal before the file is put in place).
+void WriteAutosave(const std::string& folder, const std::vector<std::uint8_t>& image);
+
+// Loads an autosave image back into the two tables: the sheet "LN40" (else the first) into
+// the runner sheet, "Excel" (else the second) into the read-times table. The header rows are
+// not in the workbook and are left empty. Throws the workbook's error for a damaged image
+// before either table is touched.
+void RestoreBothTables(std::span<const std::uint8_t> image, TGridExcelIO& runner_sheet, TGridExcelIO& read_times);
 
 }  // namespace ln40

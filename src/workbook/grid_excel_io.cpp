@@ -286,12 +286,13 @@ void TGridExcelIO::ImportFile(const std::string& file_name) {
   ImportBook(book);
 }
 
-void TGridExcelIO::ImportBook(TXLSFile& book) {
+void TGridExcelIO::ImportBook(TXLSFile& book, int sheet) {
   const int sheets = book.SheetCount();
-  if (sheets < 1) {
-    throw Error("The index \"1\" of the property \"ActiveSheet\" is not in the range 1-" + std::to_string(sheets));
+  if (sheet < 1 || sheet > sheets) {
+    throw Error("The index \"" + std::to_string(sheet) + "\" of the property \"ActiveSheet\" is not in the range 1-" +
+                std::to_string(sheets));
   }
-  book.SetActiveSheet(1);
+  book.SetActiveSheet(sheet);
   const auto [last_row, last_col] = StartImport(book.UsedRowCount(), book.UsedColCount());
 
   // A merged range gives its top-left cell a span over the table cells it covers; those

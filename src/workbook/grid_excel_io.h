@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "reports/table_look.h"
 #include "table/grid_table.h"
+#include "table/table_look.h"
 #include "text/clock.h"
 #include "text/locale.h"
 #include "workbook/xls_file.h"
@@ -123,8 +123,9 @@ class TGridExcelIO {
   // Writes the table into the active sheet of `book`: row heights, column widths, cells
   // with their formats, merges, formulas, outline levels of a grouped table.
   void ExportData(TXLSFile& book, TBadFormulas bad_formulas = TBadFormulas::EndTheExport) const;
-  // Loads sheet 1 of an opened workbook into the table (ImportFile after the file is read).
-  void ImportBook(TXLSFile& book);
+  // Loads sheet `sheet` (1-based) of an opened workbook into the table (ImportFile takes
+  // sheet 1 after the file is read).
+  void ImportBook(TXLSFile& book, int sheet = 1);
   // The same from a scanned workbook (ImportFile when the scan reads the file).
   void ImportScan(const TSheetScan& scan);
 

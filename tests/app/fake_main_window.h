@@ -10,16 +10,9 @@ namespace ln40::testing {
 
 class FakeMainWindow : public MainWindowView {
  public:
-  FakeMainWindow() {
-    boxes = {{"cbtidel", false}, {"cbautosave", true}, {"cbclear", false}, {"cbchronex", true},
-             {"cbbfg", true},    {"cbtrim", true},     {"cbinsert", true}};
-    fields = {{"MaskEditEx1", "00:00:00"}, {"Edit3", "Test race"}, {"Edit2", "10.10.04"}};
-  }
-
   int page = 0;
   bool panel = false;
-  std::map<std::string, bool> boxes;
-  std::map<std::string, std::string> fields;
+  StationOptions options;
   std::string log_label = "All logfiles are stored into";
   std::vector<std::string> entries;
   int selected = -1;
@@ -27,7 +20,7 @@ class FakeMainWindow : public MainWindowView {
   bool lamp = false;
   bool autosave_indicator = false;
   std::vector<std::string> statuses, errors, messages;
-  std::map<WindowTimer, bool> timers;
+  std::string warning;
   std::vector<std::string> urls;
   int about = 0;
   int tables_changed = 0;
@@ -44,20 +37,14 @@ class FakeMainWindow : public MainWindowView {
   int CurrentPage() const override { return page; }
   void ShowOptionsPanel() override { panel = true; }
   bool OptionsPanelVisible() const override { return panel; }
-  bool IsChecked(const std::string& box) const override { return boxes.at(box); }
-  void SetChecked(const std::string& box, bool checked) override { boxes.at(box) = checked; }
-  std::string FieldText(const std::string& field) const override { return fields.at(field); }
-  void SetFieldText(const std::string& field, const std::string& text) override { fields.at(field) = text; }
+  StationOptions Options() const override { return options; }
+  void ShowOptions(const StationOptions& shown) override { options = shown; }
   void SetLogPathLabel(const std::string& text) override { log_label = text; }
   void ShowActivityLamp() override { lamp = true; }
   void HideActivityLamp() override { lamp = false; }
   void SetAutosaveIndicator(bool shown) override { autosave_indicator = shown; }
   void ShowStatus(const std::string& text) override { statuses.push_back(text); }
-  void SetTimerEnabled(WindowTimer timer, bool enabled) override { timers[timer] = enabled; }
-  bool TimerEnabled(WindowTimer timer) const override {
-    const auto found = timers.find(timer);
-    return found != timers.end() && found->second;
-  }
+  void ShowWarning(const std::string& text) override { warning = text; }
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   bool InputQuery(const std::string&, const std::string&, std::string& value) override {

@@ -10,6 +10,7 @@
 
 #include "app/main_window_controller.h"
 #include "fake_main_window.h"
+#include "fake_timers.h"
 #include "link/event_loop.h"
 #include "reports/xdg_email_composer.h"
 
@@ -46,7 +47,7 @@ class MailClickTest : public ::testing::Test {
     settings_->Open();
     settings_->WriteText("tomail", "old@example.no");
     settings_->Save();
-    window_ = std::make_unique<MainWindowController>(view_, loop_, clock_, Locale::WorkedExample(),
+    window_ = std::make_unique<MainWindowController>(view_, loop_, timers_, clock_, Locale::WorkedExample(),
                                                      folder_.string() + "/", *settings_, ports_);
     window_->writeMailWorkbook = [this](const std::string& path) {
       indicator_while_writing_ = view_.autosave_indicator;
@@ -71,6 +72,7 @@ class MailClickTest : public ::testing::Test {
   std::string settings_path_;
   FakeMainWindow view_;
   TEventLoop loop_;
+  testing::FakeTimers timers_;
   FixedClock clock_{46364.5};
   NoPorts ports_;
   std::unique_ptr<TSettingsFile> settings_;
@@ -79,9 +81,9 @@ class MailClickTest : public ::testing::Test {
 };
 
 TEST_F(MailClickTest, MailsTheWorkbookAndTheCheckedLogsToTheTypedAddress) {
-  view_.fields["Edit3"] = "Vintercup";
-  view_.fields["Edit2"] = "runde 3";
-  view_.boxes["cbchronex"] = false;
+  view_.options.raceName = "Vintercup";
+  view_.options.subName = "runde 3";
+  view_.options.chronexLog = false;
   std::ofstream(folder_ / "BFG_Vintercup_runde 3.log") << "";
   view_.input_answer = " kari@example.no ";
   window_->MailClick();

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "fake_main_window.h"
+#include "fake_timers.h"
 #include "link/event_loop.h"
 
 namespace ln40 {
@@ -17,6 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeMainWindow;
+
+// The session's timers: Timer1 (discovery), Timer2 (watch), Timer3 (autosave).
+constexpr std::chrono::milliseconds kDiscoveryEvery{3000};
+constexpr std::chrono::milliseconds kWatchEvery{500};
+constexpr std::chrono::milliseconds kAutosaveEvery{60000};
 
 class PortsOfTheMachine : public SerialDeviceSource {
  public:
@@ -35,7 +41,7 @@ class MainWindowTest : public ::testing::Test {
 
   MainWindowController& Window() {
     if (!window_) {
-      window_ = std::make_unique<MainWindowController>(view_, loop_, clock_, Locale::WorkedExample(),
+      window_ = std::make_unique<MainWindowController>(view_, loop_, timers_, clock_, Locale::WorkedExample(),
                                                        folder_.string() + "/", *settings_, ports_);
     }
     return *window_;
@@ -44,6 +50,7 @@ class MainWindowTest : public ::testing::Test {
   fs::path folder_;
   FakeMainWindow view_;
   TEventLoop loop_;
+  testing::FakeTimers timers_;
   FixedClock clock_{46364.5};
   PortsOfTheMachine ports_;
   std::unique_ptr<TSettingsFile> settings_;
@@ -53,7 +60,7 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, WithoutAPortTheWindowReturnsToSetupUntilOneAppears) {
   Window().StartUpRoutine();
   EXPECT_EQ(view_.page, page::kSetup);
-  EXPECT_TRUE(view_.TimerEnabled(WindowTimer::Discovery));
+  EXPECT_TRUE(timers_.Enabled(kDiscoveryEvery));
   EXPECT_EQ(view_.log_label, "Logfile path:" + folder_.string() + "/");
 
   Window().PageTabClicked(page::kReadTimes);
@@ -68,8 +75,8 @@ TEST_F(MainWindowTest, WithoutAPortTheWindowReturnsToSetupUntilOneAppears) {
   close(slave);
   ports_.devices = {{name, "usb:VID_0403&PID_6001"}};
   Window().Timer1Tick();
-  EXPECT_FALSE(view_.TimerEnabled(WindowTimer::Discovery));
-  EXPECT_TRUE(view_.TimerEnabled(WindowTimer::Watch));
+  EXPECT_FALSE(timers_.Enabled(kDiscoveryEvery));
+  EXPECT_TRUE(timers_.Enabled(kWatchEvery));
   EXPECT_TRUE(Window().Link().Connected());
   EXPECT_EQ(view_.entries, (std::vector<std::string>{std::string(name) + " Serial port",
                                                      std::string(name) + " Vexa USB LN40 "}));
@@ -89,34 +96,31 @@ TEST_F(MainWindowTest, StoredMillisecondsHoldAfterEveryStartUp) {
   }
   for (int run = 0; run < 2; ++run) {
     Window().StartUpRoutine();
-    EXPECT_TRUE(view_.boxes["cbtidel"]);
+    EXPECT_TRUE(view_.options.keepMilliseconds);
     EXPECT_TRUE(Window().Station().Handler().Flags().MillisecondMode);
     EXPECT_EQ(Window().Station().Handler().Flags().StampFormat, "dd.MM.yyyy,zzz");
   }
 }
 
 TEST_F(MainWindowTest, TheAutosaveBoxSwitchesTheMinuteAutosaveAndTheOneAtClose) {
-  int autosaves = 0;
-  Window().autosave = [&] {
-    EXPECT_TRUE(view_.autosave_indicator);
-    ++autosaves;
-  };
+  const fs::path autosave = folder_ / "autosave.xls";
   Window().StartUpRoutine();
-  EXPECT_TRUE(view_.TimerEnabled(WindowTimer::Autosave));
-  view_.boxes["cbautosave"] = false;
+  EXPECT_TRUE(timers_.Enabled(kAutosaveEvery));
+  view_.options.autosave = false;
   Window().cbautosaveClick();
-  EXPECT_FALSE(view_.TimerEnabled(WindowTimer::Autosave));
+  EXPECT_FALSE(timers_.Enabled(kAutosaveEvery));
   EXPECT_TRUE(Window().CloseRequested());
-  EXPECT_EQ(autosaves, 0);
-  view_.boxes["cbautosave"] = true;
+  EXPECT_FALSE(fs::exists(autosave));
+  view_.options.autosave = true;
   Window().cbautosaveClick();
-  EXPECT_TRUE(view_.TimerEnabled(WindowTimer::Autosave));
+  EXPECT_TRUE(timers_.Enabled(kAutosaveEvery));
   Window().Timer3Tick();
-  EXPECT_EQ(autosaves, 1);
+  EXPECT_TRUE(fs::exists(autosave));
   EXPECT_FALSE(view_.autosave_indicator);
 
-  // An autosave that fails never keeps the window open.
-  Window().autosave = [] { throw Error("disk full"); };
+  // An autosave that fails never keeps the window open: a folder stands where the file goes.
+  fs::remove(autosave);
+  fs::create_directories(autosave / "in-the-way");
   EXPECT_TRUE(Window().CloseRequested());
   EXPECT_TRUE(view_.errors.empty());
 }
@@ -139,8 +143,8 @@ TEST_F(MainWindowTest, PagesAndTheOptionsPanel) {
 
 TEST_F(MainWindowTest, ClosingSavesTheSettingsOrStaysOpen) {
   Window().StartUpRoutine();
-  view_.boxes["cbtrim"] = false;
-  view_.fields["Edit3"] = "Holmenkollstafetten";
+  view_.options.removeLeadingZeros = false;
+  view_.options.raceName = "Holmenkollstafetten";
   EXPECT_TRUE(Window().CloseRequested());  // the Close button, "Exit" and the frame all come here
   TSettingsFile stored(settings_->Path());
   ASSERT_TRUE(stored.Open());
@@ -160,9 +164,9 @@ TEST_F(MainWindowTest, ABusyPortAtStartUpIsReportedAndTheSettingsStillLoad) {
   Window().StartUpRoutine();
   ASSERT_EQ(view_.errors.size(), 1u);
   EXPECT_EQ(view_.errors[0], "Unable to open com port (win error code: 2)");
-  EXPECT_TRUE(view_.boxes["cbtidel"]);
-  EXPECT_FALSE(view_.boxes["cbautosave"]);
-  EXPECT_FALSE(view_.TimerEnabled(WindowTimer::Autosave));
+  EXPECT_TRUE(view_.options.keepMilliseconds);
+  EXPECT_FALSE(view_.options.autosave);
+  EXPECT_FALSE(timers_.Enabled(kAutosaveEvery));
 }
 
 TEST_F(MainWindowTest, ReaderLinesReachTheTablesThroughTheWindow) {
@@ -175,7 +179,7 @@ TEST_F(MainWindowTest, ReaderLinesReachTheTablesThroughTheWindow) {
   tcsetattr(master, TCSANOW, &raw);
   close(slave);
   ports_.devices = {{name, "usb:VID_0403&PID_6001"}};
-  view_.fields["MaskEditEx1"] = "10:00:00";
+  view_.options.nulltime = "10:00:00";
   fs::create_directories(folder_ / "vexa");
   std::ofstream(folder_ / "vexa" / "ln40util.conf") << "cbtidel=dword:0\n";  // keep the nulltime field
   Window().StartUpRoutine();
@@ -183,6 +187,9 @@ TEST_F(MainWindowTest, ReaderLinesReachTheTablesThroughTheWindow) {
   Window().Sheet().SetCell(6, 1, "1234");
   Window().Sheet().SetCell(8, 1, "10:00:00");
 
+  // The message comes on a line that has been quiet since the port opened for longer than
+  // the message takes at 1200 baud, so it is known to be whole.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const std::string line = "A01001234012:34.567\r";
   ASSERT_EQ(write(master, line.data(), line.size()), static_cast<ssize_t>(line.size()));
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
@@ -203,7 +210,7 @@ TEST_F(MainWindowTest, ReaderLinesReachTheTablesThroughTheWindow) {
   char request[16] = {};
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(std::string(request, read(master, request, sizeof request)), "+\r!-0025\r");
-  EXPECT_FALSE(view_.TimerEnabled(WindowTimer::Watch));
+  EXPECT_FALSE(timers_.Enabled(kWatchEvery));
   Window().Link().SetConnected(false);
   close(master);
 }
@@ -217,11 +224,11 @@ TEST_F(MainWindowTest, EntryImportAndStartAssignmentFromTheToolbar) {
                             "<Given>Kari</Given></PersonName></Person></SingleEntry></EntryList>";
   view_.file_to_open = entries.string();
   Window().GetDataFromKlubbenOnlineClick();
-  EXPECT_EQ(view_.fields["Edit3"], "Vinterkarusell");
+  EXPECT_EQ(view_.options.raceName, "Vinterkarusell");
   ASSERT_EQ(Window().Sheet().RowCount(), 3);  // the empty first row is gone
   EXPECT_EQ(Window().Sheet().Cell(0, 1), "Ola");
 
-  view_.fields["MaskEditEx1"] = "10:00:00";
+  view_.options.nulltime = "10:00:00";
   view_.answer = DialogAnswer::No;  // no vacant runners
   Window().AssignStartNumbersClick();
   EXPECT_EQ(view_.questions, std::vector<std::string>{"Insert vacant runners before each class?"});

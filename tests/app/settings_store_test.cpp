@@ -40,66 +40,68 @@ class SettingsStoreTest : public ::testing::Test {
 
 TEST_F(SettingsStoreTest, FirstRunKeepsTheDefaultsAndCloseStoresAllTen) {
   TSettingsFile store(path_);
-  WindowOptions options;
+  StationOptions options;
   LoadSettings(store, options);
   EXPECT_TRUE(std::filesystem::exists(path_));  // the store is created at the first load
-  EXPECT_FALSE(options.cbtidel);
-  EXPECT_FALSE(options.cbclear);
-  EXPECT_TRUE(options.cbautosave && options.cbchronex && options.cbbfg && options.cbtrim && options.cbinsert);
-  EXPECT_EQ(options.MaskEditEx1, "00:00:00");
-  EXPECT_EQ(options.Edit3, "Test race");
-  EXPECT_EQ(options.Edit2, "10.10.04");
+  EXPECT_FALSE(options.keepMilliseconds);
+  EXPECT_FALSE(options.clearOnOpen);
+  EXPECT_TRUE(options.autosave && options.chronexLog && options.bfgLog && options.removeLeadingZeros && options.insertUnknownRunners);
+  EXPECT_EQ(options.nulltime, "00:00:00");
+  EXPECT_EQ(options.raceName, "Test race");
+  EXPECT_EQ(options.subName, "10.10.04");
 
-  options.cbtidel = true;
-  options.Edit3 = "Birkebeiner \"\xF8st\"";
+  options.keepMilliseconds = true;
+  options.raceName = "Birkebeiner \"\xF8st\"";
   SaveSettings(store, options);
   TSettingsFile reread(path_);
   ASSERT_TRUE(reread.Open());
-  for (const SettingValue& value : kSettingValues) {
-    EXPECT_TRUE(value.boolean ? reread.HasInteger(value.name) : reread.HasText(value.name)) << value.name;
+  // The names and types every earlier version stored.
+  for (const char* box : {"cbtidel", "cbautosave", "cbclear", "cbchronex", "cbbfg", "cbtrim", "cbinsert"}) {
+    EXPECT_TRUE(reread.HasInteger(box)) << box;
   }
+  for (const char* field : {"MaskEditEx1", "Edit3", "Edit2"}) EXPECT_TRUE(reread.HasText(field)) << field;
 
-  WindowOptions next_run;
+  StationOptions next_run;
   LoadSettings(reread, next_run);
-  EXPECT_TRUE(next_run.cbtidel);
-  EXPECT_EQ(next_run.Edit3, "Birkebeiner \"\xF8st\"");
+  EXPECT_TRUE(next_run.keepMilliseconds);
+  EXPECT_EQ(next_run.raceName, "Birkebeiner \"\xF8st\"");
 }
 
 TEST_F(SettingsStoreTest, OnlyTheFiveBooleansStored) {
   WriteStore("cbtidel=dword:00000001\ncbautosave=dword:0\ncbclear=dword:1\ncbchronex=dword:0\ncbbfg=dword:0\n");
   TSettingsFile store(path_);
-  WindowOptions options;
-  options.cbtrim = false;  // what the box shows before the load
+  StationOptions options;
+  options.removeLeadingZeros = false;  // what the box shows before the load
   LoadSettings(store, options);
-  EXPECT_TRUE(options.cbtidel);
-  EXPECT_FALSE(options.cbautosave);
-  EXPECT_TRUE(options.cbclear);
-  EXPECT_FALSE(options.cbchronex);
-  EXPECT_FALSE(options.cbbfg);
-  EXPECT_EQ(options.MaskEditEx1, "");  // a missing text reads as empty
-  EXPECT_EQ(options.Edit3, "");
-  EXPECT_EQ(options.Edit2, "");
-  EXPECT_FALSE(options.cbtrim);  // the load stopped at cbtrim
-  EXPECT_TRUE(options.cbinsert);
+  EXPECT_TRUE(options.keepMilliseconds);
+  EXPECT_FALSE(options.autosave);
+  EXPECT_TRUE(options.clearOnOpen);
+  EXPECT_FALSE(options.chronexLog);
+  EXPECT_FALSE(options.bfgLog);
+  EXPECT_EQ(options.nulltime, "");  // a missing text reads as empty
+  EXPECT_EQ(options.raceName, "");
+  EXPECT_EQ(options.subName, "");
+  EXPECT_FALSE(options.removeLeadingZeros);  // the load stopped at cbtrim
+  EXPECT_TRUE(options.insertUnknownRunners);
 }
 
 TEST_F(SettingsStoreTest, WronglyTypedValuesStopTheLoad) {
   WriteStore("cbtidel=dword:1\ncbautosave=sz:\"1\"\ncbclear=dword:1\n");
   TSettingsFile store(path_);
-  WindowOptions options;
+  StationOptions options;
   LoadSettings(store, options);
-  EXPECT_TRUE(options.cbtidel);
-  EXPECT_TRUE(options.cbautosave);
-  EXPECT_FALSE(options.cbclear);
+  EXPECT_TRUE(options.keepMilliseconds);
+  EXPECT_TRUE(options.autosave);
+  EXPECT_FALSE(options.clearOnOpen);
 
   WriteStore(
       "cbtidel=dword:0\ncbautosave=dword:1\ncbclear=dword:0\ncbchronex=dword:1\ncbbfg=dword:1\n"
       "MaskEditEx1=dword:5\nEdit3=sz:\"X\"\n");
-  WindowOptions second;
-  second.MaskEditEx1 = "10:00:00";
+  StationOptions second;
+  second.nulltime = "10:00:00";
   LoadSettings(store, second);
-  EXPECT_EQ(second.MaskEditEx1, "10:00:00");
-  EXPECT_EQ(second.Edit3, "Test race");
+  EXPECT_EQ(second.nulltime, "10:00:00");
+  EXPECT_EQ(second.raceName, "Test race");
 }
 
 TEST_F(SettingsStoreTest, UnwritableStoreAtCloseWritesNothing) {
@@ -111,7 +113,7 @@ TEST_F(SettingsStoreTest, UnwritableStoreAtCloseWritesNothing) {
     chmod((folder_ + "/vexa").c_str(), 0500);
   }
   TSettingsFile store(path_);
-  WindowOptions options;
+  StationOptions options;
   try {
     SaveSettings(store, options);
     FAIL() << "the save should fail";
@@ -125,14 +127,14 @@ TEST_F(SettingsStoreTest, UnwritableStoreAtCloseWritesNothing) {
 TEST_F(SettingsStoreTest, SaveKeepsTheMailAddressAndOddTexts) {
   TSettingsFile store(path_);
   WriteMailAddress(store, "timing@example.org");
-  WindowOptions options;
-  options.Edit2 = "line\r\nbreak\\ \x01";
+  StationOptions options;
+  options.subName = "line\r\nbreak\\ \x01";
   SaveSettings(store, options);
   EXPECT_EQ(ReadMailAddress(store), "timing@example.org");
   EXPECT_EQ(ReadStore().find(".tmp"), std::string::npos);
-  WindowOptions loaded;
+  StationOptions loaded;
   LoadSettings(store, loaded);
-  EXPECT_EQ(loaded.Edit2, "line\r\nbreak\\ \x01");
+  EXPECT_EQ(loaded.subName, "line\r\nbreak\\ \x01");
 }
 
 }  // namespace

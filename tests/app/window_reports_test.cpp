@@ -68,8 +68,8 @@ class WindowReportsTest : public ::testing::Test {
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     window_.printer = &host_;
-    window_.fields["Edit3"] = "Vinter";
-    window_.fields["Edit2"] = "Runde 3";
+    window_.options.raceName = "Vinter";
+    window_.options.subName = "Runde 3";
     SetUpRunnerSheet(sheet_);
     sheet_.SetCell(runner_sheet::kFirstName, 1, "Kari");
     sheet_.SetCell(runner_sheet::kLastName, 1, "Li");

@@ -96,8 +96,10 @@ TEST_F(MailButtonTest, PromptsWithTheStoredAddressAndHandsTheWorkbookToTheCompos
   TGridTable& sheet = window_->Controller().Sheet();
   sheet.SetCell(0, 1, "Kari");
   sheet.SetCell(6, 1, "101");
-  window_->SetChecked("cbbfg", false);
-  window_->SetChecked("cbchronex", false);
+  StationOptions options = window_->Options();
+  options.bfgLog = false;
+  options.chronexLog = false;
+  window_->ShowOptions(options);
 
   ClickMail([](QInputDialog& input) {
     EXPECT_EQ(input.windowTitle(), QStringLiteral("Send mail"));

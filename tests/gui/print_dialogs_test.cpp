@@ -23,12 +23,12 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "common/qt_print_canvas.h"
 #include "gui_test_support.h"
 #include "html_settings_dialog.h"
 #include "link/discovery_sysfs.h"
 #include "main_window.h"
 #include "print_settings_dialog.h"
+#include "qt/qt_print_canvas.h"
 #include "qt_print_host.h"
 #include "reports/lists.h"
 #include "reports/safe_file.h"

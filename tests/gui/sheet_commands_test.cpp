@@ -117,7 +117,7 @@ TEST_F(SheetCommandsTest, TheEntryImportButtonOpensTheEntryFileDialogAndFillsThe
   EXPECT_EQ(Sheet().Cell(0, 1), "Per");
   EXPECT_EQ(Sheet().Cell(2, 2), "D21");
   EXPECT_EQ(Sheet().Cell(9, 3), "13");
-  EXPECT_EQ(window_->FieldText("Edit3"), "V\xE5rl\xF8pet");
+  EXPECT_EQ(window_->Options().raceName, "V\xE5rl\xF8pet");
 }
 
 TEST_F(SheetCommandsTest, TheAssignButtonAsksForVacantRunnersPerClass) {

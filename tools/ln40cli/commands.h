@@ -33,6 +33,9 @@ extern const std::string kCsv2xlsHelp;
 int RunXml(const std::vector<std::string>& args);
 extern const std::string kXmlHelp;
 
+int RunJournal(const std::vector<std::string>& args);
+extern const std::string kJournalHelp;
+
 // The result and start list pages share one run (results_command.cpp).
 enum class ListPageKind { Results, Start };
 int RunListPage(ListPageKind kind, const std::vector<std::string>& args);

@@ -1,37 +1,35 @@
 #pragma once
 // The message handler's window, message box and reader link for a front end without a
-// screen: fields are plain values, message boxes go to stderr, sent bytes are collected.
+// screen: the options are plain values, message boxes go to stderr, sent bytes are
+// collected.
 #include <iostream>
 #include <string>
 
 #include "text/codepage.h"
 #include "timing/message_handler.h"
+#include "timing/station_options.h"
 
 namespace ln40::cli {
 
 class ConsoleReaderWindow : public ReaderWindow {
  public:
-  std::string nulltime = "00:00:00";
-  bool trim = true;
-  bool chronex = true;
-  bool bfg = true;
-  bool insert = true;
-  std::string race = "Test race";
-  std::string sub = "10.10.04";
-  std::string time_status;
+  explicit ConsoleReaderWindow(StationOptions& options) : options_(options) {}
 
-  std::string ReaderNulltime() const override { return nulltime; }
-  void SetReaderNulltime(const std::string& text) override { nulltime = text; }
-  bool RemoveLeadingZeros() const override { return trim; }
-  bool ChronexLogOn() const override { return chronex; }
-  bool BfgLogOn() const override { return bfg; }
-  bool InsertUnknownOn() const override { return insert; }
-  std::string RaceName() const override { return race; }
-  std::string SubName() const override { return sub; }
+  std::string ReaderNulltime() const override { return options_.nulltime; }
+  void SetReaderNulltime(const std::string& text) override { options_.nulltime = text; }
+  bool RemoveLeadingZeros() const override { return options_.removeLeadingZeros; }
+  bool ChronexLogOn() const override { return options_.chronexLog; }
+  bool BfgLogOn() const override { return options_.bfgLog; }
+  bool InsertUnknownOn() const override { return options_.insertUnknownRunners; }
+  std::string RaceName() const override { return options_.raceName; }
+  std::string SubName() const override { return options_.subName; }
   void ShowActivityLamp() override {}
-  void SetTimeStatus(const std::string& text) override { time_status = text; }
+  void SetTimeStatus(const std::string&) override {}
   void EnableConnectionWatch() override {}
   void DisableConnectionWatch() override {}
+
+ private:
+  StationOptions& options_;
 };
 
 class ConsoleDialog : public MessageDialog {

@@ -19,7 +19,7 @@ const std::string kFeedHelp = std::string(
     "line as the program does with live data: the read-times table (CSV on stdout unless\n"
     "--table is given), runner matching against --sheet, and the two logs.\n"
     "\n"
-    "  --acks FILE           write the bytes sent back to the reader here\n") + kStationOptionsHelp;
+    "  --acks FILE           write the bytes sent back to the reader here\n") + StationOptionsHelp();
 
 int RunFeed(const std::vector<std::string>& args) {
   OptionSpec option_spec;
@@ -30,11 +30,13 @@ int RunFeed(const std::vector<std::string>& args) {
 
   StationSetup setup;
   BuildStationSetup(line, setup);
+  ConsoleReaderWindow window(setup.options);
   ConsoleDialog dialog;
   CollectingLink link;
-  TTimingStation station(setup.window, dialog, link, *setup.clock, setup.locale, setup.folder,
+  TTimingStation station(window, dialog, link, *setup.clock, setup.locale, setup.folder,
                          [](const std::string& text) { std::cerr << "ln40cli: " << Cp1252ToUtf8(text) << '\n'; });
-  PrepareStation(line, setup, station);
+  station.Handler().SetMillisecondMode(setup.options.keepMilliseconds);
+  LoadStationSheet(line, station.Sheet());
 
   FILE* input = stdin;
   std::unique_ptr<FILE, int (*)(FILE*)> file(nullptr, &std::fclose);
@@ -49,7 +51,7 @@ int RunFeed(const std::vector<std::string>& args) {
   framer.IncludeStrings = true;
   framer.MaxBufferSize = 10240;
   framer.OnPacket = [&](const std::string& packet) { station.HandleReaderMessage(packet); };
-  station.BeforePortOpens(line.Has("clear"));
+  station.BeforePortOpens(setup.options.clearOnOpen);
   framer.SetStopString("\r");
 
   char buffer[4096];
@@ -66,7 +68,7 @@ int RunFeed(const std::vector<std::string>& args) {
   }
 
   if (const auto acks = line.Value("acks")) SaveBytes(link.sent, *acks);
-  WriteStationResults(line, station, true);
+  WriteStationResults(line, station.Sheet(), station.ReadTimes(), true);
   return 0;
 }
 

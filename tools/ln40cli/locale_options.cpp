@@ -1,6 +1,6 @@
 #include "locale_options.h"
 
-#include "common/qt_locale.h"
+#include "qt/qt_locale.h"
 #include "text/codepage.h"
 #include "text/error.h"
 

@@ -23,6 +23,7 @@ const char* const kUsage =
     "  xml IN.csv OUT   a read-times table as the XML file of \"Save as XML file\"\n"
     "  results IN [OUT.htm]    the result list page of a runner sheet\n"
     "  startlist IN [OUT.htm]  the start list page of a runner sheet\n"
+    "  journal DIR      the journal of a data folder: every line the reader sent\n"
     "\n"
     "ln40cli COMMAND --help shows the options of a command.\n";
 
@@ -42,6 +43,7 @@ const Command kCommands[] = {
     {"xml", &ln40::cli::RunXml, &ln40::cli::kXmlHelp},
     {"results", &ln40::cli::RunResults, &ln40::cli::kResultsHelp},
     {"startlist", &ln40::cli::RunStartlist, &ln40::cli::kStartlistHelp},
+    {"journal", &ln40::cli::RunJournal, &ln40::cli::kJournalHelp},
 };
 
 }  // namespace

@@ -4,9 +4,9 @@
 
 #include "app/data_folder.h"
 #include "command_line.h"
-#include "common/pdf_print_job.h"
 #include "commands.h"
 #include "locale_options.h"
+#include "qt/pdf_print_job.h"
 #include "reports/print_layout.h"
 #include "reports/report_commands.h"
 #include "runner_sheet_file.h"

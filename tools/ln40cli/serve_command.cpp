@@ -10,19 +10,14 @@
 #include <iostream>
 #include <thread>
 
+#include "app/timing_session.h"
 #include "commands.h"
 #include "link/discovery_sysfs.h"
 #include "link/event_loop.h"
-#include "link/reader_discovery.h"
-#include "link/reader_link.h"
 #include "station_options.h"
 #include "text/codepage.h"
 #include "text/error.h"
-#include "text/numbers.h"
-#include "timing/resend_request.h"
-#include "workbook/autosave.h"
 #include "workbook/autosave_rotation.h"
-#include "workbook/grid_excel_io.h"
 
 namespace ln40::cli {
 
@@ -36,63 +31,23 @@ const std::string kServeHelp = std::string(
     "Commands on stdin: \"resend N\" asks the reader to send its last N messages again,\n"
     "\"quit\" stops.\n"
     "\n"
-    "Both tables are autosaved every minute and at the end into autosave.xls in the\n"
-    "program's folder, the previous autosave kept as autosave.bak. --clear acts at the first\n"
-    "open only: a reconnection keeps the times read so far.\n"
+    "Every line is written to the journal (journal.sqlite in the program's folder) before\n"
+    "it is acknowledged. Both tables are autosaved every minute and at the end into\n"
+    "autosave.xls, the previous autosave kept as autosave.bak; the first autosave of a new\n"
+    "run keeps the previous run's files as autosave-YYYY-MM-DD-HHMM.xls. A run that did not\n"
+    "end cleanly (killed, power cut) is restored at the next start from its autosave and\n"
+    "the journal. One station per folder: a second one is refused. --clear acts at the\n"
+    "first open only: a reconnection keeps the times read so far.\n"
     "\n"
     "  --port DEV            the reader's serial port\n"
     "  --reconnect           when the line is lost (or the port cannot be opened at the\n"
     "                        start), open it again by itself every second; without\n"
     "                        --port the reader is looked for again\n"
-    "  --autosave-every S    seconds between autosaves (default 60; 0: no autosave)\n") + kStationOptionsHelp;
+    "  --autosave-every S    seconds between autosaves (default 60; 0: no autosave)\n") + StationOptionsHelp();
 
 namespace {
 
 void Status(const std::string& text) { std::cerr << "ln40cli: " << Cp1252ToUtf8(text) << std::endl; }
-
-// The acknowledgements and probes go out through the serial port.
-class PortSender : public ReaderLink {
- public:
-  explicit PortSender(TReaderLink& link) : link_(link) {}
-  void SendText(const std::string& text) override { link_.SendText(text); }
-
- private:
-  TReaderLink& link_;
-};
-
-// The port list, timers and status field of the window, kept as plain values; changes of
-// the line's state are printed.
-class ConsoleLinkControls : public LinkControls {
- public:
-  ConsoleLinkControls(TEventLoop& loop, int retry_timer, int watch_timer)
-      : loop_(loop), retry_timer_(retry_timer), watch_timer_(watch_timer) {}
-
-  void ClearPortList() override {
-    entries_.clear();
-    selected_ = -1;
-  }
-  void AddPortListEntry(const std::string& text) override { entries_.push_back(text); }
-  int PortListCount() const override { return static_cast<int>(entries_.size()); }
-  std::string PortListEntry(int index) const override { return entries_.at(static_cast<size_t>(index)); }
-  int SelectedPortListEntry() const override { return selected_; }
-  void SelectPortListEntry(int index) override { selected_ = index; }
-  void SetRetryTimerEnabled(bool enabled) override { loop_.SetTimerEnabled(retry_timer_, enabled); }
-  void SetWatchTimerEnabled(bool enabled) override { loop_.SetTimerEnabled(watch_timer_, enabled); }
-  std::string TimeStatus() const override { return status_; }
-  void SetTimeStatus(const std::string& text) override {
-    if ((text == kDisconnected || text == kUnitRemoved) && text != status_) Status(text);
-    status_ = text;
-  }
-  void HideActivityLamp() override {}
-
- private:
-  TEventLoop& loop_;
-  int retry_timer_;
-  int watch_timer_;
-  std::vector<std::string> entries_;
-  int selected_ = -1;
-  std::string status_ = "?";
-};
 
 // The runner a time went to, for the status line: " - Kari Dahl (H21) 00:31:02". Matching
 // leaves the sheet's current row on the runner it found; an unknown runner it added is the
@@ -108,6 +63,60 @@ std::string MatchedRunnerText(TGridTable& sheet, const ReaderMessage& message) {
   }
   return " - not in the runner sheet";
 }
+
+// The station's front end on stderr: one line per message, per connection change and per
+// note; the options are those of the command line, the port list a plain list.
+class ConsoleFrontEnd : public SessionFrontEnd {
+ public:
+  explicit ConsoleFrontEnd(StationOptions options) : options_(std::move(options)) {}
+  void Attach(TimingSession& session) { session_ = &session; }
+
+  StationOptions Options() const override { return options_; }
+  void SetNulltime(const std::string& text) override { options_.nulltime = text; }
+  void ShowMessage(const std::string& text) override { Status(text); }
+  void ShowStatus(const std::string& text) override { Status(text); }
+  void ShowWarning(const std::string& text) override {
+    if (!text.empty()) Status("warning: " + text);
+  }
+  void ShowActivityLamp() override {}
+  void SetAutosaveIndicator(bool) override {}
+  void LineHandled(const std::string& line) override {
+    if (!session_ || line.size() <= 2) return;
+    TGridTable& read_times = session_->ReadTimes();
+    if (read_times.RowCount() == rows_seen_) return;  // the line added no row
+    rows_seen_ = read_times.RowCount();
+    const ReaderMessage& message = session_->Station().Handler().LastMessage();
+    Status("#" + read_times.Cell(0, read_times.RowCount() - 1) + " " + message.Kind + " " + message.StartNumber + " " +
+           message.TimeText + MatchedRunnerText(session_->Sheet(), message));
+  }
+  void TablesReplaced() override {
+    if (session_) rows_seen_ = session_->ReadTimes().RowCount();
+  }
+
+  void ClearPortList() override {
+    entries_.clear();
+    selected_ = -1;
+  }
+  void AddPortListEntry(const std::string& text) override { entries_.push_back(text); }
+  int PortListCount() const override { return static_cast<int>(entries_.size()); }
+  std::string PortListEntry(int index) const override { return entries_.at(static_cast<size_t>(index)); }
+  int SelectedPortListEntry() const override { return selected_; }
+  void SelectPortListEntry(int index) override { selected_ = index; }
+  std::string TimeStatus() const override { return status_; }
+  void SetTimeStatus(const std::string& text) override {
+    if ((text == kDisconnected || text == kUnitRemoved) && text != status_) Status(text);
+    status_ = text;
+  }
+  void HideActivityLamp() override {}
+
+ private:
+  StationOptions options_;
+  TimingSession* session_ = nullptr;
+  int rows_seen_ = 0;
+  std::vector<std::string> entries_;
+  int selected_ = -1;
+  std::string status_ = "?";
+};
 
 int ParseAutosaveSeconds(const std::string& text) {
   if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
@@ -127,6 +136,35 @@ class FixedCountInput : public InputDialog {
  private:
   std::string count_;
 };
+
+// Reads "resend N" and "quit" from stdin until `stopping`; the commands run on the loop.
+void ReadCommands(TEventLoop& loop, TimingSession& session, const std::atomic<bool>& stopping) {
+  std::string pending;
+  while (!stopping) {
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    if (::poll(&in, 1, 200) <= 0) continue;
+    char buffer[256];
+    const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (count <= 0) return;  // no more commands
+    pending.append(buffer, static_cast<size_t>(count));
+    for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+      const std::string command = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      if (command == "quit") loop.Quit();
+      if (command.rfind("resend", 0) != 0) continue;
+      const std::string count_text = command.size() > 7 ? command.substr(7) : "9999";
+      loop.Post([&session, count_text] {
+        FixedCountInput input(count_text);
+        try {
+          session.RequestResend(input);
+          Status("re-send of " + count_text + " messages requested");
+        } catch (const std::exception& error) {
+          Status(error.what());
+        }
+      });
+    }
+  }
+}
 
 }  // namespace
 
@@ -150,110 +188,35 @@ int RunServe(const std::vector<std::string>& args) {
   StationSetup setup;
   BuildStationSetup(line, setup);
   TEventLoop loop;
-  TReaderLink link(loop);
-  PortSender sender(link);
-  ConsoleDialog dialog;
-  TTimingStation station(setup.window, dialog, sender, *setup.clock, setup.locale, setup.folder, Status);
-  PrepareStation(line, setup, station);
-  // "Clear data " empties the table at the first open only: a reconnection in the middle of
-  // a race must not throw away the times read so far.
-  bool clear = line.Has("clear");
-  link.BeforeOpen = [&] {
-    station.BeforePortOpens(clear);
-    clear = false;
-  };
-  link.OnPacket = [&](const std::string& packet) {
-    station.HandleReaderMessage(packet);
-    const ReaderMessage& message = station.Handler().LastMessage();
-    if (packet.size() > 2) {
-      Status("#" + station.ReadTimes().Cell(0, station.ReadTimes().RowCount() - 1) + " " + message.Kind + " " +
-             message.StartNumber + " " + message.TimeText + MatchedRunnerText(station.Sheet(), message));
-    }
-  };
-  link.OnReceiveError = [](const std::string& text) { Status(text); };
-
   SysfsSerialDevices devices = SysfsSerialDevices::FromSystem();
-  const auto port = line.Value("port");
-  const bool reconnect = line.Has("reconnect");
-  int retry_timer = 0;
-  int watch_timer = 0;
-  std::unique_ptr<ConsoleLinkControls> controls;
-  int ticks = 0;
-  std::string last_reconnect_error;
-  // The headless station's own rule beyond the window's: a lost line is opened again by
-  // itself, the same port with --port, else whatever discovery finds.
-  const auto try_reconnect = [&] {
-    try {
-      if (port) {
-        link.SetConnected(true);
-        controls->SetWatchTimerEnabled(true);
-      } else {
-        controls->ClearPortList();
-        ReaderDiscovery(devices, *controls, link);
-      }
-    } catch (const std::exception& error) {
-      // Said once per outage; the same failure every second would bury the log.
-      if (error.what() != last_reconnect_error) Status(error.what());
-      last_reconnect_error = error.what();
-      return;
-    }
-    if (link.Connected()) {
-      last_reconnect_error.clear();
-      // The next loss is a change again, even when the first probe already fails.
-      controls->SetTimeStatus("?");
-      Status("reconnected to " + link.Port().Port());
-    }
-  };
-  retry_timer = loop.AddTimer(std::chrono::milliseconds(3000), [&] {
-    controls->ClearPortList();
-    try {
-      ReaderDiscovery(devices, *controls, link);
-    } catch (const std::exception& error) {
-      Status(error.what());
-    }
-    if (link.Connected()) Status("connected to " + link.Port().Port());
-  });
-  watch_timer = loop.AddTimer(std::chrono::milliseconds(500), [&] {
-    WatchTick(*controls, link);
-    if (link.Connected() || !reconnect) {
-      ticks = 0;
-      return;
-    }
-    if (++ticks % 2 == 0) try_reconnect();
-  });
-  controls = std::make_unique<ConsoleLinkControls>(loop, retry_timer, watch_timer);
+  ConsoleFrontEnd front(setup.options);
+  SessionSetup session_setup;
+  session_setup.dataFolder = setup.folder;
+  session_setup.clock = setup.clock.get();
+  session_setup.locale = setup.locale;
+  session_setup.events = &loop;
+  session_setup.timers = &loop;
+  session_setup.devices = &devices;
+  if (autosave_seconds > 0) session_setup.autosaveInterval = std::chrono::seconds(autosave_seconds);
+  session_setup.reconnect = line.Has("reconnect");
+  session_setup.clearAtFirstOpenOnly = true;
+  TimingSession session(session_setup, front);
+  front.Attach(session);
 
-  const auto autosave = [&](bool at_end) {
-    try {
-      AutosaveTables(setup.folder, TGridExcelIO(station.Sheet()), TGridExcelIO(station.ReadTimes()));
-      if (at_end) Status("autosaved to " + Utf8ToCp1252(AutosaveFilesIn(setup.folder).file));
-    } catch (const std::exception& error) {
-      // The window says nothing here; a station without a screen has only this line.
-      Status(std::string("autosave failed: ") + error.what());
-    }
-  };
-  if (autosave_seconds > 0) {
-    loop.SetTimerEnabled(loop.AddTimer(std::chrono::seconds(autosave_seconds), [&] { autosave(false); }), true);
-  }
-
-  if (port) {
-    link.SetPort(*port);
-    try {
-      link.SetConnected(true);
-    } catch (const std::exception& error) {
-      if (!reconnect) throw;
-      // A station may be started before the reader is plugged in.
-      Status(error.what());
-      last_reconnect_error = error.what();
-    }
-    controls->SetWatchTimerEnabled(true);
+  LoadStationSheet(line, session.Sheet());
+  session.Start();
+  front.TablesReplaced();
+  session.SetKeepMilliseconds(setup.options.keepMilliseconds);
+  session.SetAutosaveEnabled(autosave_seconds > 0);
+  if (const auto port = line.Value("port")) {
+    session.OpenPort(*port);
   } else {
-    ReaderDiscovery(devices, *controls, link);
-    if (!link.Connected()) Status("no serial port found; looking again every 3 seconds");
+    session.Discover();
+    if (!session.Link().Connected()) Status("no serial port found; looking again every 3 seconds");
   }
-  if (link.Connected()) Status("connected to " + link.Port().Port());
+  if (session.Link().Connected()) Status("connected to " + session.Link().Port().Port());
 
-  // Two helper threads, joined before the station goes away: one waits for the stop
+  // Two helper threads, joined before the session goes away: one waits for the stop
   // signals, one reads commands from stdin. Both look at `stopping` between short waits.
   std::atomic<bool> stopping{false};
   std::thread signal_thread([&loop, &stopping, stop_signals] {
@@ -262,53 +225,28 @@ int RunServe(const std::vector<std::string>& args) {
       if (sigtimedwait(&stop_signals, nullptr, &pause) > 0) loop.Quit();
     }
   });
-  std::thread command_thread([&] {
-    std::string pending;
-    while (!stopping) {
-      pollfd in{STDIN_FILENO, POLLIN, 0};
-      if (::poll(&in, 1, 200) <= 0) continue;
-      char buffer[256];
-      const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
-      if (count <= 0) return;  // no more commands
-      pending.append(buffer, static_cast<size_t>(count));
-      for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-        const std::string command = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        if (command == "quit") loop.Quit();
-        if (command.rfind("resend", 0) != 0) continue;
-        const std::string count_text = command.size() > 7 ? command.substr(7) : "9999";
-        loop.Post([&link, &station, &setup, count_text] {
-          FixedCountInput input(count_text);
-          PortSender sender(link);
-          try {
-            RequestResend(input, sender, station.Handler().Flags(), setup.window);
-            Status("re-send of " + count_text + " messages requested");
-          } catch (const std::exception& error) {
-            Status(error.what());
-          }
-        });
-      }
-    }
-  });
-
-  try {
-    loop.Run();
-  } catch (...) {
+  std::thread command_thread([&] { ReadCommands(loop, session, stopping); });
+  const auto join_helpers = [&] {
     stopping = true;
     signal_thread.join();
     command_thread.join();
+  };
+  try {
+    loop.Run();
+  } catch (...) {
+    join_helpers();
     throw;
   }
-  stopping = true;
-  signal_thread.join();
-  command_thread.join();
-  try {
-    link.SetConnected(false);
-  } catch (const std::exception&) {
+  join_helpers();
+
+  const std::string autosave_error = session.Stop(autosave_seconds > 0);
+  if (!autosave_error.empty()) {
+    Status("autosave failed: " + autosave_error + "; the journal keeps the run for the next start");
+  } else if (autosave_seconds > 0) {
+    Status("autosaved to " + Utf8ToCp1252(AutosaveFilesIn(setup.folder).file));
   }
-  if (autosave_seconds > 0) autosave(true);
-  WriteStationResults(line, station, false);
-  Status("stopped after " + std::to_string(station.ReadTimes().RowCount() - 2) + " rows");
+  WriteStationResults(line, session.Sheet(), session.ReadTimes(), false);
+  Status("stopped after " + std::to_string(session.ReadTimes().RowCount() - 2) + " rows");
   return 0;
 }
 

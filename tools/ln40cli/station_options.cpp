@@ -15,16 +15,18 @@
 
 namespace ln40::cli {
 
-const char* const kStationOptionsHelp =
-    "  --nulltime HH:MM:SS   reader nulltime (default 00:00:00)\n"
+std::string StationOptionsHelp() {
+  const StationOptions defaults;
+  return std::string(
+    "  --nulltime HH:MM:SS   reader nulltime (default " + defaults.nulltime + ")\n"
     "  --ms                  keep milliseconds\n"
     "  --no-trim             keep leading zeros of start numbers\n"
     "  --no-insert           do not add runners for unknown start numbers\n"
     "  --no-chronex          do not write Chronex.log\n"
     "  --no-bfg              do not write the BFG log\n"
     "  --clear               empty the read-times table when the port opens\n"
-    "  --race NAME           race name (default \"Test race\")\n"
-    "  --sub NAME            sub name (default \"10.10.04\")\n"
+    "  --race NAME           race name (default \"" + Cp1252ToUtf8(defaults.raceName) + "\")\n"
+    "  --sub NAME            sub name (default \"" + Cp1252ToUtf8(defaults.subName) + "\")\n"
     "  --data-dir DIR        the program's folder, where the logs go\n"
     "  --sheet FILE          runner sheet to match times against: .csv (';' or ','\n"
     "                        separated, first line the header row), or a workbook (.xls)\n"
@@ -36,7 +38,8 @@ const char* const kStationOptionsHelp =
     "  --date YYYY-MM-DD     the computer date used for stamps\n"
     "  --locale NAME         regional settings of a named locale (e.g. nb-NO)\n"
     "  --date-format F, --time-format F, --decimal-separator C,\n"
-    "  --thousands-separator C, --list-separator C   override single settings\n";
+    "  --thousands-separator C, --list-separator C   override single settings\n");
+}
 
 namespace {
 
@@ -66,36 +69,36 @@ void BuildStationSetup(const CommandLine& line, StationSetup& setup) {
   } else {
     setup.clock = std::make_unique<SystemClock>();
   }
-  ConsoleReaderWindow& window = setup.window;
-  if (const auto nulltime = line.Value("nulltime")) window.nulltime = Utf8ToCp1252(*nulltime);
-  if (const auto race = line.Value("race")) window.race = Utf8ToCp1252(*race);
-  if (const auto sub = line.Value("sub")) window.sub = Utf8ToCp1252(*sub);
-  window.trim = !line.Has("no-trim");
-  window.insert = !line.Has("no-insert");
-  window.chronex = !line.Has("no-chronex");
-  window.bfg = !line.Has("no-bfg");
+  StationOptions& options = setup.options;
+  if (const auto nulltime = line.Value("nulltime")) options.nulltime = Utf8ToCp1252(*nulltime);
+  if (const auto race = line.Value("race")) options.raceName = Utf8ToCp1252(*race);
+  if (const auto sub = line.Value("sub")) options.subName = Utf8ToCp1252(*sub);
+  options.removeLeadingZeros = !line.Has("no-trim");
+  options.insertUnknownRunners = !line.Has("no-insert");
+  options.chronexLog = !line.Has("no-chronex");
+  options.bfgLog = !line.Has("no-bfg");
+  options.keepMilliseconds = line.Has("ms");
+  options.clearOnOpen = line.Has("clear");
   setup.folder = ResolveDataFolder(line.Value("data-dir"), ExecutableFolder());
-  setup.millisecond_mode = line.Has("ms");
 }
 
-void PrepareStation(const CommandLine& line, const StationSetup& setup, TTimingStation& station) {
-  station.Handler().SetMillisecondMode(setup.millisecond_mode);
-  if (const auto sheet = line.Value("sheet")) {
-    TGridExcelIO exchange(station.Sheet());
-    LoadRunnerSheet(exchange, *sheet);
+void LoadStationSheet(const CommandLine& line, TGridTable& sheet) {
+  if (const auto file = line.Value("sheet")) {
+    TGridExcelIO exchange(sheet);
+    LoadRunnerSheet(exchange, *file);
   }
 }
 
-void WriteStationResults(const CommandLine& line, TTimingStation& station, bool table_to_stdout) {
-  if (const auto path = line.Value("sheet-out")) SaveTableCsv(station.Sheet(), *path);
+void WriteStationResults(const CommandLine& line, TGridTable& sheet, TGridTable& read_times, bool table_to_stdout) {
+  if (const auto path = line.Value("sheet-out")) SaveTableCsv(sheet, *path);
   if (const auto path = line.Value("save")) {
     // The tables carry the station's regional settings, which the exchanges take.
-    SaveBothTables(TGridExcelIO(station.Sheet()), TGridExcelIO(station.ReadTimes()), *path);
+    SaveBothTables(TGridExcelIO(sheet), TGridExcelIO(read_times), *path);
   }
   if (const auto path = line.Value("table")) {
-    SaveTableCsv(station.ReadTimes(), *path);
+    SaveTableCsv(read_times, *path);
   } else if (table_to_stdout) {
-    WriteTableCsv(station.ReadTimes(), std::cout);
+    WriteTableCsv(read_times, std::cout);
   }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The options that feed and serve share: the window's fields and boxes, the program's
-// folder, the runner sheet, the clock and the regional settings.
+// The options that feed and serve share: the station's options, the program's folder, the
+// runner sheet, the clock and the regional settings.
 #include <memory>
 #include <string>
 
@@ -8,11 +8,13 @@
 #include "console_reader.h"
 #include "text/clock.h"
 #include "text/locale.h"
+#include "timing/station_options.h"
 #include "timing/timing_station.h"
 
 namespace ln40::cli {
 
-extern const char* const kStationOptionsHelp;
+// The help text of the shared options, with their defaults.
+std::string StationOptionsHelp();
 
 void AddStationOptions(OptionSpec& option_spec);
 
@@ -20,17 +22,16 @@ void AddStationOptions(OptionSpec& option_spec);
 struct StationSetup {
   Locale locale;
   std::unique_ptr<Clock> clock;
-  ConsoleReaderWindow window;
+  StationOptions options;
   std::string folder;  // the program's folder, with a trailing "/"
-  bool millisecond_mode = false;
 };
 
 void BuildStationSetup(const CommandLine& line, StationSetup& setup);
 
-// After the station is made: milliseconds, the runner sheet of --sheet.
-void PrepareStation(const CommandLine& line, const StationSetup& setup, TTimingStation& station);
+// The runner sheet of --sheet into the station's sheet.
+void LoadStationSheet(const CommandLine& line, TGridTable& sheet);
 
-// At the end: --sheet-out and --table (stdout when `table_to_stdout` and no --table).
-void WriteStationResults(const CommandLine& line, TTimingStation& station, bool table_to_stdout);
+// At the end: --sheet-out, --save and --table (stdout when `table_to_stdout` and no --table).
+void WriteStationResults(const CommandLine& line, TGridTable& sheet, TGridTable& read_times, bool table_to_stdout);
 
 }  // namespace ln40::cli

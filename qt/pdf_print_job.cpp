@@ -1,4 +1,4 @@
-#include "common/pdf_print_job.h"
+#include "qt/pdf_print_job.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/qt_print_canvas.h"
+#include "qt/qt_print_canvas.h"
 #include "text/codepage.h"
 #include "text/error.h"
 

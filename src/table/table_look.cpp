@@ -1,4 +1,4 @@
-#include "reports/table_look.h"
+#include "table/table_look.h"
 
 namespace ln40 {
 

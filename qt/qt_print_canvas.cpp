@@ -1,4 +1,4 @@
-#include "common/qt_print_canvas.h"
+#include "qt/qt_print_canvas.h"
 
 #include <QFontMetricsF>
 #include <QPaintDevice>

@@ -1,4 +1,4 @@
-#include "common/qt_locale.h"
+#include "qt/qt_locale.h"
 
 #include <QLocale>
 #include <QString>

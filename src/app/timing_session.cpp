@@ -1,0 +1,489 @@
+#include "app/timing_session.h"
+
+#include <sys/stat.h>
+
+#include <exception>
+#include <fstream>
+#include <sstream>
+
+#include "sheet/runner_sheet.h"
+#include "timing/read_times_table.h"
+#include "timing/reader_message.h"
+#include "workbook/autosave.h"
+#include "workbook/autosave_rotation.h"
+#include "workbook/workbook_commands.h"
+
+namespace ln40 {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kDiscoveryInterval{3000};
+constexpr milliseconds kWatchInterval{500};
+constexpr milliseconds kJournalRetryInterval{2000};
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return std::move(bytes).str();
+}
+
+bool IsControlLine(const std::string& line) { return IsAckMessage(line) || IsNakMessage(line); }
+
+}  // namespace
+
+// The window fields and message box the handler reads and writes: the options of the line
+// being handled. While a restored line is handled again nothing reaches the front end.
+class TimingSession::HandlerWindow : public ReaderWindow, public MessageDialog {
+ public:
+  HandlerWindow(TimingSession& session, SessionFrontEnd& front) : session_(session), front_(front) {}
+
+  void Use(const StationOptions& options, bool live) {
+    options_ = options;
+    live_ = live;
+  }
+  bool Live() const { return live_; }
+
+  std::string ReaderNulltime() const override { return options_.nulltime; }
+  void SetReaderNulltime(const std::string& text) override {
+    options_.nulltime = text;
+    if (live_) front_.SetNulltime(text);
+  }
+  bool RemoveLeadingZeros() const override { return options_.removeLeadingZeros; }
+  bool ChronexLogOn() const override { return options_.chronexLog; }
+  bool BfgLogOn() const override { return options_.bfgLog; }
+  bool InsertUnknownOn() const override { return options_.insertUnknownRunners; }
+  std::string RaceName() const override { return options_.raceName; }
+  std::string SubName() const override { return options_.subName; }
+  void ShowActivityLamp() override {
+    if (live_) front_.ShowActivityLamp();
+  }
+  void SetTimeStatus(const std::string& text) override {
+    if (live_) front_.SetTimeStatus(text);
+  }
+  void EnableConnectionWatch() override {
+    if (live_) session_.watch_timer_->SetEnabled(true);
+  }
+  void DisableConnectionWatch() override {
+    if (live_) session_.watch_timer_->SetEnabled(false);
+  }
+  void ShowMessage(const std::string& text) override {
+    if (live_) front_.ShowMessage(text);
+  }
+
+ private:
+  TimingSession& session_;
+  SessionFrontEnd& front_;
+  StationOptions options_;
+  bool live_ = true;
+};
+
+// The way back to the reader: the serial port, silent while restored lines are handled
+// again. It notes whether the line being handled was acknowledged.
+class TimingSession::PortSender : public ReaderLink {
+ public:
+  PortSender(TReaderLink& link, const HandlerWindow& window) : link_(link), window_(window) {}
+  void BeginLine() { acknowledged_ = false; }
+  bool Acknowledged() const { return acknowledged_; }
+  void SendText(const std::string& text) override {
+    if (!window_.Live()) return;
+    link_.SendText(text);
+    if (text == kAcknowledgement) acknowledged_ = true;
+  }
+
+ private:
+  TReaderLink& link_;
+  const HandlerWindow& window_;
+  bool acknowledged_ = false;
+};
+
+// Discovery and the watch see the front end's port list and the session's own timers.
+class TimingSession::TimerControls : public LinkControls {
+ public:
+  TimerControls(SessionFrontEnd& front, TimingSession& session) : front_(front), session_(session) {}
+  void ClearPortList() override { front_.ClearPortList(); }
+  void AddPortListEntry(const std::string& text) override { front_.AddPortListEntry(text); }
+  int PortListCount() const override { return front_.PortListCount(); }
+  std::string PortListEntry(int index) const override { return front_.PortListEntry(index); }
+  int SelectedPortListEntry() const override { return front_.SelectedPortListEntry(); }
+  void SelectPortListEntry(int index) override { front_.SelectPortListEntry(index); }
+  std::string TimeStatus() const override { return front_.TimeStatus(); }
+  void SetTimeStatus(const std::string& text) override { front_.SetTimeStatus(text); }
+  void HideActivityLamp() override { front_.HideActivityLamp(); }
+  void SetRetryTimerEnabled(bool enabled) override { session_.discovery_timer_->SetEnabled(enabled); }
+  void SetWatchTimerEnabled(bool enabled) override { session_.watch_timer_->SetEnabled(enabled); }
+
+ private:
+  SessionFrontEnd& front_;
+  TimingSession& session_;
+};
+
+TimingSession::TimingSession(const SessionSetup& setup, SessionFrontEnd& front)
+    : front_(front),
+      folder_(setup.dataFolder),
+      clock_(*setup.clock),
+      timers_(*setup.timers),
+      devices_(*setup.devices),
+      reconnect_(setup.reconnect),
+      clear_at_first_open_only_(setup.clearAtFirstOpenOnly),
+      lock_(setup.dataFolder),
+      handler_window_(std::make_unique<HandlerWindow>(*this, front)),
+      link_(*setup.events),
+      sender_(std::make_unique<PortSender>(link_, *handler_window_)),
+      station_(*handler_window_, *handler_window_, *sender_, line_clock_, setup.locale, setup.dataFolder,
+               [&front](const std::string& text) { front.ShowStatus(text); }),
+      journal_(setup.dataFolder) {
+  runner_sheet_io_ = std::make_unique<TGridExcelIO>(station_.Sheet());
+  read_times_io_ = std::make_unique<TGridExcelIO>(station_.ReadTimes());
+  for (TGridExcelIO* exchange : {runner_sheet_io_.get(), read_times_io_.get()}) {
+    exchange->SetLocale(setup.locale);
+    exchange->SetClock(&clock_);
+  }
+  controls_ = std::make_unique<TimerControls>(front, *this);
+  discovery_timer_ = timers_.CreateTimer(kDiscoveryInterval, [this] { DiscoveryTick(); });
+  watch_timer_ = timers_.CreateTimer(kWatchInterval, [this] { WatchTick(); });
+  autosave_timer_ = timers_.CreateTimer(setup.autosaveInterval, [this] { AutosaveTick(); });
+  journal_timer_ = timers_.CreateTimer(kJournalRetryInterval, [this] {
+    journal_.Retry();
+    ShowJournalState();
+  });
+
+  link_.BeforeOpen = [this] { BeforePortOpens(); };
+  link_.OnPacket = [this](const std::string& line) { HandleLine(line); };
+  link_.OnFragment = [this](const std::string& bytes) { KeepFragment(bytes); };
+  link_.OnReceiveError = [this](const std::string& text) { front_.ShowStatus(text); };
+  link_.Port().OnAfterOpen = [this] { front_.ShowActivityLamp(); };
+  link_.Port().OnError = [this](const ComErrors&) { front_.HideActivityLamp(); };
+}
+
+TimingSession::~TimingSession() {
+  try {
+    link_.SetConnected(false);
+  } catch (...) {
+  }
+}
+
+ReaderLink& TimingSession::Sender() { return *sender_; }
+
+// ---- a line from the reader ------------------------------------------------------------
+
+void TimingSession::HandleLine(const std::string& line) {
+  const TDateTime arrival = clock_.Now();
+  const StationOptions options = front_.Options();
+  if (repeat_candidate_ && !IsControlLine(line)) {
+    const bool repeated = *repeat_candidate_ == line;
+    repeat_candidate_.reset();
+    if (repeated) {
+      // The reader never had the acknowledgement of the last line before the restart and
+      // sends it again: it is in the tables and logs already.
+      JournalLine entry;
+      entry.arrival = arrival;
+      entry.bytes = line;
+      entry.kind = JournalLineKind::Repeat;
+      entry.options = options;
+      const LineHandle handle = journal_.Append(std::move(entry));
+      ShowJournalState();
+      handler_window_->Use(options, true);
+      sender_->BeginLine();
+      if (!station_.Handler().Flags().AckSuppressed) sender_->SendText(kAcknowledgement);
+      journal_.MarkDone(handle, sender_->Acknowledged());
+      front_.ShowStatus("The reader sent its last message again after the restart; acknowledged, not counted twice");
+      return;
+    }
+  }
+
+  JournalLine entry;
+  entry.arrival = arrival;
+  entry.bytes = line;
+  entry.options = options;
+  if (options.chronexLog) entry.chronexSizeBefore = FileSize(station_.Logs().ChronexPath());
+  if (options.bfgLog) entry.bfgSizeBefore = FileSize(station_.Logs().BfgPath(options.raceName, options.subName));
+  // Durable before anything of the line happens, above all before its acknowledgement.
+  const LineHandle handle = journal_.Append(std::move(entry));
+  ShowJournalState();
+
+  handler_window_->Use(options, true);
+  line_clock_.Set(arrival);
+  station_.Handler().SetMillisecondMode(options.keepMilliseconds);
+  sender_->BeginLine();
+  try {
+    station_.HandleReaderMessage(line);
+  } catch (...) {
+    journal_.MarkDone(handle, sender_->Acknowledged());
+    throw;
+  }
+  journal_.MarkDone(handle, sender_->Acknowledged());
+  front_.LineHandled(line);
+}
+
+void TimingSession::KeepFragment(const std::string& bytes) {
+  JournalLine entry;
+  entry.arrival = clock_.Now();
+  entry.bytes = bytes;
+  entry.kind = JournalLineKind::Fragment;
+  entry.options = front_.Options();
+  journal_.Append(std::move(entry));
+  ShowJournalState();
+  front_.ShowStatus("The end of a message already on the line when the port opened was not acknowledged; "
+                    "the reader sends it again");
+}
+
+std::int64_t TimingSession::FileSize(const std::string& path) const {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return -1;
+  return static_cast<std::int64_t>(status.st_size);
+}
+
+void TimingSession::BeforePortOpens() {
+  const StationOptions options = front_.Options();
+  handler_window_->Use(options, true);
+  bool clear = options.clearOnOpen;
+  // A reconnection of the headless station in the middle of a race keeps the times read so
+  // far, and so does the first open after a restored run: the race goes on.
+  if ((clear_at_first_open_only_ && opened_once_) || (recovered_ && !opened_once_)) clear = false;
+  opened_once_ = true;
+  station_.BeforePortOpens(clear);
+  if (clear) front_.TablesReplaced();
+}
+
+// ---- start, recovery, stop ---------------------------------------------------------------
+
+void TimingSession::Start() {
+  if (started_) return;
+  started_ = true;
+  const Journal::RunStart run = journal_.Start(clock_.Now());
+  if (run.resumed) Recover(run.run);
+  ShowJournalState();
+}
+
+void TimingSession::Recover(std::int64_t run) {
+  // The newest autosave of this run: autosave.xls, else autosave.bak (a tick may have died
+  // between its two renames). One of another run is not this run's state.
+  std::int64_t after = 0;
+  bool from_autosave = false;
+  const AutosaveFiles files = AutosaveFilesIn(folder_);
+  for (const std::string& path : {files.file, files.backup}) {
+    const std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) continue;
+    const std::optional<std::int64_t> sequence = journal_.AutosaveSequence(run, Fingerprint(*bytes));
+    if (!sequence) continue;
+    try {
+      RestoreBothTables({reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()}, *runner_sheet_io_,
+                        *read_times_io_);
+    } catch (const std::exception&) {
+      continue;
+    }
+    RestoreRunnerSheetColumns(Sheet(), RunnerSheetHeadings());
+    if (ReadTimes().ColCount() < read_times::kColumnCount) ReadTimes().SetColCount(read_times::kColumnCount);
+    ReadTimes().SetColumnHeaders(ReadTimesHeadings());
+    after = *sequence;
+    from_autosave = true;
+    break;
+  }
+
+  const std::vector<JournalLine> lines = journal_.LinesOfRun(run, after);
+  const JournalLine* last_message = nullptr;
+  station_.SetLogAppendsEnabled(false);
+  for (const JournalLine& line : lines) {
+    if (line.kind == JournalLineKind::Fragment || IsControlLine(line.bytes)) {
+      if (line.kind != JournalLineKind::Fragment) ReplayLine(line);
+      continue;
+    }
+    last_message = &line;
+    if (line.kind == JournalLineKind::Repeat) continue;
+    ReplayLine(line);
+    ++restored_count_;
+  }
+  station_.SetLogAppendsEnabled(true);
+  station_.Handler().Flags().AckSuppressed = false;
+  handler_window_->Use(front_.Options(), true);
+  // The reader sends a line again when its acknowledgement never came.
+  if (last_message && last_message->kind == JournalLineKind::Message && !last_message->acknowledged) {
+    repeat_candidate_ = last_message->bytes;
+  }
+  recovered_ = true;
+  front_.TablesReplaced();
+  front_.ShowStatus(from_autosave ? "Restored " + std::to_string(restored_count_) +
+                                        " times received after the last autosave"
+                                  : "Restored " + std::to_string(restored_count_) +
+                                        " times received before the interruption");
+}
+
+void TimingSession::ReplayLine(const JournalLine& line) {
+  handler_window_->Use(line.options, false);
+  line_clock_.Set(line.arrival);
+  station_.Handler().SetMillisecondMode(line.options.keepMilliseconds);
+  try {
+    station_.HandleReaderMessage(line.bytes);
+  } catch (const std::exception&) {
+    // Nothing goes to the reader here; the tables hold what the line gave.
+  }
+  if (line.handled || IsControlLine(line.bytes)) return;
+  // The run stopped while this line was being handled: its log lines are appended unless
+  // the logs grew past where they stood before it.
+  const ReaderMessage& message = station_.Handler().LastMessage();
+  TTimingLogs& logs = station_.Logs();
+  const StationOptions& options = line.options;
+  if (options.chronexLog && FileSize(logs.ChronexPath()) <= line.chronexSizeBefore) {
+    logs.AppendChronexLine(message);
+  }
+  if (options.bfgLog && FileSize(logs.BfgPath(options.raceName, options.subName)) <= line.bfgSizeBefore) {
+    logs.AppendBfgLine(message, options.raceName, options.subName);
+  }
+}
+
+std::string TimingSession::Stop(bool autosave) {
+  std::string error;
+  if (autosave) {
+    try {
+      Autosave();
+    } catch (const std::exception& failure) {
+      error = failure.what();
+    }
+  }
+  // Without its final autosave the run is not closed: the next start restores it.
+  if (error.empty()) journal_.CloseRun(clock_.Now());
+  try {
+    link_.SetConnected(false);
+  } catch (...) {
+  }
+  return error;
+}
+
+// ---- autosave --------------------------------------------------------------------------
+
+void TimingSession::SetAutosaveEnabled(bool enabled) { autosave_timer_->SetEnabled(enabled); }
+
+bool TimingSession::AutosaveEnabled() const { return autosave_timer_->Enabled(); }
+
+void TimingSession::KeepPreviousAutosaves() {
+  const std::int64_t run = journal_.CurrentRun();
+  const std::vector<std::string> kept = KeepPreviousRunAutosaves(AutosaveFilesIn(folder_), [&](const std::string& path) {
+    // A file that cannot be read cannot be shown to be this run's: it is kept.
+    const std::optional<std::string> bytes = ReadWholeFile(path);
+    return !bytes || !journal_.AutosaveSequence(run, Fingerprint(*bytes));
+  });
+  if (kept.empty()) return;
+  std::string names;
+  for (const std::string& name : kept) names += (names.empty() ? "" : ", ") + name;
+  front_.ShowStatus("Kept the previous run's autosave as " + names);
+}
+
+void TimingSession::Autosave() {
+  // The first autosave of a run never overwrites what an earlier run left.
+  if (!previous_autosaves_kept_) {
+    KeepPreviousAutosaves();
+    previous_autosaves_kept_ = true;
+  }
+  const std::vector<std::uint8_t> image = BothTablesImage(*runner_sheet_io_, *read_times_io_);
+  journal_.RecordAutosave(Fingerprint({reinterpret_cast<const char*>(image.data()), image.size()}), clock_.Now());
+  WriteAutosave(folder_, image);
+}
+
+void TimingSession::AutosaveTick() {
+  front_.SetAutosaveIndicator(true);
+  try {
+    Autosave();
+  } catch (const std::exception& error) {
+    // The minute autosave never stops the station; the next tick tries again.
+    front_.ShowStatus(std::string("Autosave failed: ") + error.what());
+  }
+  front_.SetAutosaveIndicator(false);
+}
+
+// ---- the journal's state ---------------------------------------------------------------
+
+void TimingSession::ShowJournalState() {
+  for (const std::string& notice : journal_.TakeNotices()) front_.ShowStatus(notice);
+  const std::string warning = journal_.Healthy() ? std::string() : journal_.Problem();
+  if (warning == shown_warning_) return;
+  if (warning.empty()) front_.ShowStatus("The journal is written again; no line was lost");
+  shown_warning_ = warning;
+  front_.ShowWarning(warning);
+  journal_timer_->SetEnabled(!warning.empty());
+}
+
+// ---- the port --------------------------------------------------------------------------
+
+void TimingSession::Discover() {
+  controls_->ClearPortList();
+  ReaderDiscovery(devices_, *controls_, link_);
+}
+
+void TimingSession::SearchReaders() { ln40::SearchReaders(devices_, *controls_, link_); }
+
+void TimingSession::ChoosePort(int index) { ln40::ChoosePort(*controls_, link_, index); }
+
+void TimingSession::StartStop() { StartStopCommunication(*controls_, link_); }
+
+void TimingSession::OpenPort(const std::string& port) {
+  fixed_port_ = port;
+  link_.SetPort(port);
+  try {
+    link_.SetConnected(true);
+  } catch (const std::exception& error) {
+    if (!reconnect_) throw;
+    // A station may be started before the reader is plugged in.
+    front_.ShowStatus(error.what());
+    last_reconnect_error_ = error.what();
+  }
+  controls_->SetWatchTimerEnabled(true);
+}
+
+void TimingSession::RequestResend(InputDialog& input) {
+  handler_window_->Use(front_.Options(), true);
+  ln40::RequestResend(input, *sender_, station_.Handler().Flags(), *handler_window_);
+}
+
+void TimingSession::ResetDecoderFlags() { station_.Handler().ResetForStartUp(); }
+
+void TimingSession::SetKeepMilliseconds(bool keep) { station_.Handler().SetMillisecondMode(keep); }
+
+void TimingSession::DiscoveryTick() {
+  if (onDiscoveryTick) {
+    onDiscoveryTick();
+    return;
+  }
+  try {
+    Discover();
+  } catch (const std::exception& error) {
+    front_.ShowStatus(error.what());
+  }
+  if (link_.Connected()) front_.ShowStatus("connected to " + link_.Port().Port());
+}
+
+void TimingSession::WatchTick() {
+  ln40::WatchTick(*controls_, link_);
+  if (link_.Connected() || !reconnect_) {
+    disconnected_ticks_ = 0;
+    return;
+  }
+  // Every second tick: a lost line is opened again once a second.
+  if (++disconnected_ticks_ % 2 == 0) TryReconnect();
+}
+
+void TimingSession::TryReconnect() {
+  try {
+    if (fixed_port_) {
+      link_.SetConnected(true);
+      controls_->SetWatchTimerEnabled(true);
+    } else {
+      Discover();
+    }
+  } catch (const std::exception& error) {
+    // Said once per outage; the same failure every second would bury the log.
+    if (error.what() != last_reconnect_error_) front_.ShowStatus(error.what());
+    last_reconnect_error_ = error.what();
+    return;
+  }
+  if (link_.Connected()) {
+    last_reconnect_error_.clear();
+    // The next loss is a change again, even when the first probe already fails.
+    front_.SetTimeStatus("?");
+    front_.ShowStatus("reconnected to " + link_.Port().Port());
+  }
+}
+
+}  // namespace ln40
