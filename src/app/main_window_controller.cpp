@@ -31,16 +31,6 @@ class MainWindowController::FrontEnd : public SessionFrontEnd {
   void LineHandled(const std::string&) override { view_.TablesChanged(); }
   void TablesReplaced() override { view_.TablesChanged(); }
 
-  void ClearPortList() override { view_.ClearPortList(); }
-  void AddPortListEntry(const std::string& text) override { view_.AddPortListEntry(text); }
-  int PortListCount() const override { return view_.PortListCount(); }
-  std::string PortListEntry(int index) const override { return view_.PortListEntry(index); }
-  int SelectedPortListEntry() const override { return view_.SelectedPortListEntry(); }
-  void SelectPortListEntry(int index) override { view_.SelectPortListEntry(index); }
-  std::string TimeStatus() const override { return view_.TimeStatus(); }
-  void SetTimeStatus(const std::string& text) override { view_.SetTimeStatus(text); }
-  void HideActivityLamp() override { view_.HideActivityLamp(); }
-
  private:
   MainWindowView& view_;
 };
@@ -100,6 +90,7 @@ MainWindowController::MainWindowController(MainWindowView& view, EventThread& ev
   setup.events = &events;
   setup.timers = &timers;
   setup.devices = &devices;
+  setup.portList = &view;
   session_ = std::make_unique<TimingSession>(setup, *front_end_);
   // Timer1 runs the whole start-up routine again while no port is found.
   session_->onDiscoveryTick = [this] { StartUpRoutine(); };

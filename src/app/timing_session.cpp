@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "sheet/runner_sheet.h"
+#include "timing/options_reader_window.h"
 #include "timing/read_times_table.h"
 #include "timing/reader_message.h"
 #include "workbook/autosave.h"
@@ -36,32 +37,26 @@ bool IsControlLine(const std::string& line) { return IsAckMessage(line) || IsNak
 
 // The window fields and message box the handler reads and writes: the options of the line
 // being handled. While a restored line is handled again nothing reaches the front end.
-class TimingSession::HandlerWindow : public ReaderWindow, public MessageDialog {
+class TimingSession::HandlerWindow : public OptionsReaderWindow, public MessageDialog {
  public:
-  HandlerWindow(TimingSession& session, SessionFrontEnd& front) : session_(session), front_(front) {}
+  HandlerWindow(TimingSession& session, SessionFrontEnd& front, PortListControls& port_list)
+      : session_(session), front_(front), port_list_(port_list) {}
 
-  void Use(const StationOptions& options, bool live) {
-    options_ = options;
+  void Use(const StationOptions& line_options, bool live) {
+    options = line_options;
     live_ = live;
   }
   bool Live() const { return live_; }
 
-  std::string ReaderNulltime() const override { return options_.nulltime; }
   void SetReaderNulltime(const std::string& text) override {
-    options_.nulltime = text;
+    options.nulltime = text;
     if (live_) front_.SetNulltime(text);
   }
-  bool RemoveLeadingZeros() const override { return options_.removeLeadingZeros; }
-  bool ChronexLogOn() const override { return options_.chronexLog; }
-  bool BfgLogOn() const override { return options_.bfgLog; }
-  bool InsertUnknownOn() const override { return options_.insertUnknownRunners; }
-  std::string RaceName() const override { return options_.raceName; }
-  std::string SubName() const override { return options_.subName; }
   void ShowActivityLamp() override {
     if (live_) front_.ShowActivityLamp();
   }
   void SetTimeStatus(const std::string& text) override {
-    if (live_) front_.SetTimeStatus(text);
+    if (live_) port_list_.SetTimeStatus(text);
   }
   void EnableConnectionWatch() override {
     if (live_) session_.watch_timer_->SetEnabled(true);
@@ -76,7 +71,7 @@ class TimingSession::HandlerWindow : public ReaderWindow, public MessageDialog {
  private:
   TimingSession& session_;
   SessionFrontEnd& front_;
-  StationOptions options_;
+  PortListControls& port_list_;
   bool live_ = true;
 };
 
@@ -102,21 +97,21 @@ class TimingSession::PortSender : public ReaderLink {
 // Discovery and the watch see the front end's port list and the session's own timers.
 class TimingSession::TimerControls : public LinkControls {
  public:
-  TimerControls(SessionFrontEnd& front, TimingSession& session) : front_(front), session_(session) {}
-  void ClearPortList() override { front_.ClearPortList(); }
-  void AddPortListEntry(const std::string& text) override { front_.AddPortListEntry(text); }
-  int PortListCount() const override { return front_.PortListCount(); }
-  std::string PortListEntry(int index) const override { return front_.PortListEntry(index); }
-  int SelectedPortListEntry() const override { return front_.SelectedPortListEntry(); }
-  void SelectPortListEntry(int index) override { front_.SelectPortListEntry(index); }
-  std::string TimeStatus() const override { return front_.TimeStatus(); }
-  void SetTimeStatus(const std::string& text) override { front_.SetTimeStatus(text); }
-  void HideActivityLamp() override { front_.HideActivityLamp(); }
+  TimerControls(PortListControls& port_list, TimingSession& session) : port_list_(port_list), session_(session) {}
+  void ClearPortList() override { port_list_.ClearPortList(); }
+  void AddPortListEntry(const std::string& text) override { port_list_.AddPortListEntry(text); }
+  int PortListCount() const override { return port_list_.PortListCount(); }
+  std::string PortListEntry(int index) const override { return port_list_.PortListEntry(index); }
+  int SelectedPortListEntry() const override { return port_list_.SelectedPortListEntry(); }
+  void SelectPortListEntry(int index) override { port_list_.SelectPortListEntry(index); }
+  std::string TimeStatus() const override { return port_list_.TimeStatus(); }
+  void SetTimeStatus(const std::string& text) override { port_list_.SetTimeStatus(text); }
+  void HideActivityLamp() override { port_list_.HideActivityLamp(); }
   void SetRetryTimerEnabled(bool enabled) override { session_.discovery_timer_->SetEnabled(enabled); }
   void SetWatchTimerEnabled(bool enabled) override { session_.watch_timer_->SetEnabled(enabled); }
 
  private:
-  SessionFrontEnd& front_;
+  PortListControls& port_list_;
   TimingSession& session_;
 };
 
@@ -129,7 +124,8 @@ TimingSession::TimingSession(const SessionSetup& setup, SessionFrontEnd& front)
       reconnect_(setup.reconnect),
       clear_at_first_open_only_(setup.clearAtFirstOpenOnly),
       lock_(setup.dataFolder),
-      handler_window_(std::make_unique<HandlerWindow>(*this, front)),
+      port_list_(*setup.portList),
+      handler_window_(std::make_unique<HandlerWindow>(*this, front, *setup.portList)),
       link_(*setup.events),
       sender_(std::make_unique<PortSender>(link_, *handler_window_)),
       station_(*handler_window_, *handler_window_, *sender_, line_clock_, setup.locale, setup.dataFolder,
@@ -141,7 +137,7 @@ TimingSession::TimingSession(const SessionSetup& setup, SessionFrontEnd& front)
     exchange->SetLocale(setup.locale);
     exchange->SetClock(&clock_);
   }
-  controls_ = std::make_unique<TimerControls>(front, *this);
+  controls_ = std::make_unique<TimerControls>(port_list_, *this);
   discovery_timer_ = timers_.CreateTimer(kDiscoveryInterval, [this] { DiscoveryTick(); });
   watch_timer_ = timers_.CreateTimer(kWatchInterval, [this] { WatchTick(); });
   autosave_timer_ = timers_.CreateTimer(setup.autosaveInterval, [this] { AutosaveTick(); });
@@ -155,7 +151,7 @@ TimingSession::TimingSession(const SessionSetup& setup, SessionFrontEnd& front)
   link_.OnFragment = [this](const std::string& bytes) { KeepFragment(bytes); };
   link_.OnReceiveError = [this](const std::string& text) { front_.ShowStatus(text); };
   link_.Port().OnAfterOpen = [this] { front_.ShowActivityLamp(); };
-  link_.Port().OnError = [this](const ComErrors&) { front_.HideActivityLamp(); };
+  link_.Port().OnError = [this](const ComErrors&) { port_list_.HideActivityLamp(); };
 }
 
 TimingSession::~TimingSession() {
@@ -481,7 +477,7 @@ void TimingSession::TryReconnect() {
   if (link_.Connected()) {
     last_reconnect_error_.clear();
     // The next loss is a change again, even when the first probe already fails.
-    front_.SetTimeStatus("?");
+    port_list_.SetTimeStatus("?");
     front_.ShowStatus("reconnected to " + link_.Port().Port());
   }
 }

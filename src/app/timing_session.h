@@ -34,10 +34,12 @@
 
 namespace ln40 {
 
-// What the session needs of its front end: the options as the user has them now, the
-// port list and status field, and the places where it says what happens.
-class SessionFrontEnd : public PortListControls {
+// What the session needs of its front end: the options as the user has them now and the
+// places where it says what happens. (The port list and the time status field are
+// SessionSetup::portList.)
+class SessionFrontEnd {
  public:
+  virtual ~SessionFrontEnd() = default;
   // Taken for every line the reader sends, and when the port opens.
   virtual StationOptions Options() const = 0;
   // The reader nulltime could not be read and was set back to "00:00:00".
@@ -63,6 +65,8 @@ struct SessionSetup {
   EventThread* events = nullptr;
   EventTimers* timers = nullptr;
   SerialDeviceSource* devices = nullptr;
+  // The port list, "Time status" field and activity lamp discovery and the watch show.
+  PortListControls* portList = nullptr;
   std::chrono::milliseconds autosaveInterval{60000};
   // The headless station's rule beyond the window's: a lost line is opened again by
   // itself every second (the same port when one was given, else whatever discovery finds).
@@ -157,6 +161,7 @@ class TimingSession {
   bool reconnect_;
   bool clear_at_first_open_only_;
   DataFolderLock lock_;
+  PortListControls& port_list_;
   FixedClock line_clock_{0};  // the arrival time of the line being handled
   std::unique_ptr<HandlerWindow> handler_window_;
   TReaderLink link_;

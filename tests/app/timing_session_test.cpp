@@ -39,7 +39,7 @@ class NoPorts : public SerialDeviceSource {
 };
 
 // The front end as plain values.
-class FakeFrontEnd : public SessionFrontEnd {
+class FakeFrontEnd : public SessionFrontEnd, public PortListControls {
  public:
   StationOptions options;
   std::vector<std::string> statuses, messages;
@@ -103,6 +103,7 @@ class TimingSessionTest : public ::testing::Test {
     setup.events = &loop_;
     setup.timers = &timers_;
     setup.devices = &ports_;
+    setup.portList = &front_;
     setup.reconnect = reconnect;
     return std::make_unique<TimingSession>(setup, front_);
   }

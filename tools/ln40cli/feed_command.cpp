@@ -10,6 +10,7 @@
 #include "station_options.h"
 #include "text/codepage.h"
 #include "text/error.h"
+#include "timing/options_reader_window.h"
 
 namespace ln40::cli {
 
@@ -30,12 +31,13 @@ int RunFeed(const std::vector<std::string>& args) {
 
   StationSetup setup;
   BuildStationSetup(line, setup);
-  ConsoleReaderWindow window(setup.options);
+  OptionsReaderWindow window;
+  window.options = setup.options;
   ConsoleDialog dialog;
   CollectingLink link;
   TTimingStation station(window, dialog, link, *setup.clock, setup.locale, setup.folder,
                          [](const std::string& text) { std::cerr << "ln40cli: " << Cp1252ToUtf8(text) << '\n'; });
-  station.Handler().SetMillisecondMode(setup.options.keepMilliseconds);
+  station.Handler().SetMillisecondMode(window.options.keepMilliseconds);
   LoadStationSheet(line, station.Sheet());
 
   FILE* input = stdin;
@@ -51,7 +53,7 @@ int RunFeed(const std::vector<std::string>& args) {
   framer.IncludeStrings = true;
   framer.MaxBufferSize = 10240;
   framer.OnPacket = [&](const std::string& packet) { station.HandleReaderMessage(packet); };
-  station.BeforePortOpens(setup.options.clearOnOpen);
+  station.BeforePortOpens(window.options.clearOnOpen);
   framer.SetStopString("\r");
 
   char buffer[4096];

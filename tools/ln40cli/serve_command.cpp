@@ -66,7 +66,7 @@ std::string MatchedRunnerText(TGridTable& sheet, const ReaderMessage& message) {
 
 // The station's front end on stderr: one line per message, per connection change and per
 // note; the options are those of the command line, the port list a plain list.
-class ConsoleFrontEnd : public SessionFrontEnd {
+class ConsoleFrontEnd : public SessionFrontEnd, public PortListControls {
  public:
   explicit ConsoleFrontEnd(StationOptions options) : options_(std::move(options)) {}
   void Attach(TimingSession& session) { session_ = &session; }
@@ -197,6 +197,7 @@ int RunServe(const std::vector<std::string>& args) {
   session_setup.events = &loop;
   session_setup.timers = &loop;
   session_setup.devices = &devices;
+  session_setup.portList = &front;
   if (autosave_seconds > 0) session_setup.autosaveInterval = std::chrono::seconds(autosave_seconds);
   session_setup.reconnect = line.Has("reconnect");
   session_setup.clearAtFirstOpenOnly = true;
