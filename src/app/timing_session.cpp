@@ -119,6 +119,7 @@ TimingSession::TimingSession(const SessionSetup& setup, SessionFrontEnd& front)
     : front_(front),
       folder_(setup.dataFolder),
       clock_(*setup.clock),
+      locale_(setup.locale),
       timers_(*setup.timers),
       devices_(*setup.devices),
       reconnect_(setup.reconnect),
@@ -274,6 +275,7 @@ void TimingSession::Recover(std::int64_t run) {
     RestoreRunnerSheetColumns(Sheet(), RunnerSheetHeadings());
     if (ReadTimes().ColCount() < read_times::kColumnCount) ReadTimes().SetColCount(read_times::kColumnCount);
     ReadTimes().SetColumnHeaders(ReadTimesHeadings());
+    RewriteRestoredReadTimes(run, *sequence);
     after = *sequence;
     from_autosave = true;
     break;
@@ -305,6 +307,47 @@ void TimingSession::Recover(std::int64_t run) {
                                         " times received after the last autosave"
                                   : "Restored " + std::to_string(restored_count_) +
                                         " times received before the interruption");
+}
+
+// The autosave keeps the read-times table as typed workbook cells, which do not keep all of
+// a text: the CR that ends a reader line, the milliseconds of a time, the leading zeros of a
+// start number. The journal has the lines themselves. They are handled again into a table
+// of their own, and the restored rows are written again from it, from the last row back,
+// as long as each row holds the line the journal has at its place (rows the user removed,
+// or a table cleared at an open, end the rewriting there).
+void TimingSession::RewriteRestoredReadTimes(std::int64_t run, std::int64_t through_sequence) {
+  TGridTable lines_table;
+  lines_table.SetLocale(locale_);
+  SetUpReadTimesTable(lines_table);
+  OptionsReaderWindow window;
+  struct Silent : MessageDialog, ReaderLink {
+    void ShowMessage(const std::string&) override {}
+    void SendText(const std::string&) override {}
+  } silent;
+  FixedClock arrival{0};
+  TReaderMessageHandler handler(lines_table, window, silent, silent, arrival, locale_);
+  for (const JournalLine& line : journal_.LinesOfRun(run, 0)) {
+    if (line.sequence > through_sequence) break;
+    if (line.kind != JournalLineKind::Message || IsControlLine(line.bytes)) continue;
+    window.options = line.options;
+    arrival.Set(line.arrival);
+    handler.SetMillisecondMode(line.options.keepMilliseconds);
+    try {
+      handler.HandleReaderMessage(line.bytes);
+    } catch (const std::exception&) {
+    }
+  }
+  TGridTable& restored = ReadTimes();
+  for (int row = restored.RowCount() - 1, from = lines_table.RowCount() - 1; row >= 2 && from >= 2; --row, --from) {
+    std::string saved_data = lines_table.Cell(read_times::kData, from);
+    std::erase(saved_data, '\r');
+    std::erase(saved_data, '\n');
+    if (restored.Cell(read_times::kData, row) != saved_data) break;
+    // The number stays: it counts the rows since the table was last cleared.
+    for (int col = 0; col < read_times::kColumnCount; ++col) {
+      if (col != read_times::kNumber) restored.SetCell(col, row, lines_table.Cell(col, from));
+    }
+  }
 }
 
 void TimingSession::ReplayLine(const JournalLine& line) {

@@ -148,6 +148,7 @@ class TimingSession {
   void BeforePortOpens();
   void Recover(std::int64_t run);
   void ReplayLine(const JournalLine& line);
+  void RewriteRestoredReadTimes(std::int64_t run, std::int64_t through_sequence);
   void KeepPreviousAutosaves();
   void ShowJournalState();
   void TryReconnect();
@@ -156,6 +157,7 @@ class TimingSession {
   SessionFrontEnd& front_;
   std::string folder_;
   const Clock& clock_;
+  Locale locale_;
   EventTimers& timers_;
   SerialDeviceSource& devices_;
   bool reconnect_;

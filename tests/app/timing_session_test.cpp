@@ -194,6 +194,55 @@ TEST_F(TimingSessionTest, AKilledRunIsRestoredFromItsAutosaveAndJournalWithoutLo
   EXPECT_EQ(session->ReadTimes().Cell(read_times::kNumber, 7), "6");
 }
 
+std::vector<std::vector<std::string>> AllCells(TGridTable& table) {
+  std::vector<std::vector<std::string>> rows;
+  for (int row = 0; row < table.RowCount(); ++row) {
+    std::vector<std::string> cells;
+    for (int col = 0; col < table.ColCount(); ++col) cells.push_back(table.Cell(col, row));
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+// What the autosave of a killed run gives back is what the tables held, whatever the options
+// the lines were handled with: the read-times rows are written again from the journal, which
+// keeps what typed workbook cells lose (the line's CR, milliseconds, leading zeros).
+TEST_F(TimingSessionTest, TheRestoredTablesAreTheSavedOnesCellForCell) {
+  struct Case {
+    const char* name;
+    bool keep_milliseconds;
+    bool remove_leading_zeros;
+  };
+  for (const Case& c : {Case{"plain", false, true}, Case{"milliseconds", true, true},
+                        Case{"leading zeros kept", false, false}}) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    front_.options.keepMilliseconds = c.keep_milliseconds;
+    front_.options.removeLeadingZeros = c.remove_leading_zeros;
+    std::vector<std::vector<std::string>> read_times, sheet;
+    {
+      PtyReader reader;
+      reader.SetNonBlocking();
+      auto session = NewSession();
+      PutRunners(*session);
+      session->Start();
+      session->OpenPort(reader.Path());
+      WaitOnAQuietLine();
+      for (const char* line : kLines) SendAcknowledged(reader, *session, line);
+      session->Autosave();
+      read_times = AllCells(session->ReadTimes());
+      sheet = AllCells(session->Sheet());
+    }
+    auto session = NewSession();
+    session->Start();
+    EXPECT_EQ(AllCells(session->ReadTimes()), read_times);
+    // The runner sheet comes back as any workbook opens into it, so a start number with
+    // leading zeros reads as the number it is.
+    if (c.remove_leading_zeros) EXPECT_EQ(AllCells(session->Sheet()), sheet);
+  }
+}
+
 // A station killed after a line was journaled and before it was acknowledged: the line is in
 // the journal but the reader never saw its acknowledgement and sends it again.
 TEST_F(TimingSessionTest, TheLineTheReaderSendsAgainAfterARestartIsAcknowledgedAndCountedOnce) {
