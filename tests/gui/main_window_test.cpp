@@ -351,5 +351,34 @@ TEST_F(MainWindowTest, ClosingSavesTheSettingsOrKeepsTheWindowOpen) {
   EXPECT_EQ(stored.ReadText("Edit3"), "Holmenkollen");
 }
 
+// A journal that cannot be written stays in sight on the status line until it can again;
+// a second window on the same folder is refused.
+TEST_F(MainWindowTest, AJournalThatCannotBeWrittenShowsAWarningThatStays) {
+  fs::create_directories(folder_ / "journal.sqlite");  // something else where the journal goes
+  MainWindow& window = Window();
+  ShowAndStart(window);
+  auto* warning = window.findChild<QLabel*>(QStringLiteral("Warning"));
+  ASSERT_NE(warning, nullptr);
+  EXPECT_TRUE(warning->isVisible());
+  EXPECT_TRUE(warning->text().contains(QStringLiteral("journal"))) << warning->text().toStdString();
+
+  WindowSetup second;
+  second.data_folder = folder_.string() + "/";
+  second.settings_path = (folder_ / "vexa" / "second.conf").string();
+  second.locale = Locale::WorkedExample();
+  second.clock = std::make_unique<FixedClock>(46364.5);
+  second.devices = std::make_unique<SysfsSerialDevices>((folder_ / "no-sysfs").string(), "");
+  try {
+    MainWindow refused(std::move(second));
+    ADD_FAILURE() << "a second window on the folder was not refused";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "The folder " + folder_.string() + " is in use by another ln40util (pid " + std::to_string(::getpid()) + ")");
+  }
+
+  fs::remove_all(folder_ / "journal.sqlite");
+  ASSERT_TRUE(WaitFor([&] { return warning->isHidden(); }, 5000));
+}
+
 }  // namespace
 }  // namespace ln40::gui
