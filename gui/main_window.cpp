@@ -107,6 +107,14 @@ MainWindow::MainWindow(WindowSetup setup, QWidget* parent)
   middle->addWidget(BuildPages(), 1);
   middle->addWidget(BuildOptionsPanel());
   layout->addLayout(middle, 1);
+  // A warning that stays, the whole width above the status area, until its cause is gone
+  // (the journal cannot be written).
+  warning_ = new QLabel(this);
+  warning_->setObjectName(QStringLiteral("Warning"));
+  warning_->setStyleSheet(QStringLiteral("color: white; background: #b00000; font-weight: bold; padding: 3px 6px;"));
+  warning_->setWordWrap(true);
+  warning_->hide();
+  layout->addWidget(warning_);
   layout->addWidget(BuildStatusArea());
 
   about_ = new AboutBox([this](const std::string& url) { Run([this, url] { OpenUrl(url); }); }, this);
@@ -546,13 +554,6 @@ QWidget* MainWindow::BuildStatusArea() {
   status_note_->setMinimumWidth(0);
   status_note_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   row->addWidget(status_note_, 1);
-  // A warning that stays until its cause is gone (the journal cannot be written).
-  warning_ = new QLabel(area);
-  warning_->setObjectName(QStringLiteral("Warning"));
-  warning_->setStyleSheet(QStringLiteral("color: white; background: #b00000; font-weight: bold; padding: 0 4px;"));
-  warning_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  warning_->hide();
-  row->addWidget(warning_, 2);
   auto* maker = new QLabel(QStringLiteral("Vexa timing system %1").arg(QString::fromLatin1(kMakerAddress)), area);
   maker->setObjectName(QStringLiteral("Label6"));
   maker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
