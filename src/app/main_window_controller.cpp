@@ -138,9 +138,11 @@ bool MainWindowController::CloseRequested() {
     return false;
   }
   view_.SetAutosaveIndicator(options.autosave);
-  // A failed final autosave never keeps the window open; the journal keeps the run.
-  session_->Stop(options.autosave);
+  // A failed final autosave never keeps the window open; what the user must know about it
+  // (the journal keeps the run, or the rescue file the tables went to) is said first.
+  const std::string trouble = session_->Stop(options.autosave);
   view_.SetAutosaveIndicator(false);
+  if (!trouble.empty()) view_.ShowMessage(trouble);
   return true;
 }
 

@@ -2,11 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <fstream>
 #include <sstream>
 
 #include "sheet/runner_sheet.h"
+#include "text/codepage.h"
+#include "text/file_replace.h"
 #include "timing/options_reader_window.h"
 #include "timing/read_times_table.h"
 #include "timing/reader_message.h"
@@ -297,8 +301,17 @@ void TimingSession::Recover(std::int64_t run) {
   station_.SetLogAppendsEnabled(true);
   station_.Handler().Flags().AckSuppressed = false;
   handler_window_->Use(front_.Options(), true);
-  // The reader sends a line again when its acknowledgement never came.
-  if (last_message && last_message->kind == JournalLineKind::Message && !last_message->acknowledged) {
+  // The reader sends a line again when its acknowledgement never came, also when the line
+  // was already a repeat whose acknowledgement the kill cut off, and also when it came
+  // before the autosave (a restart that autosaved and died before the reader's retry).
+  std::vector<JournalLine> earlier;
+  if (!last_message && after > 0) {
+    earlier = journal_.LinesOfRun(run, 0);
+    for (const JournalLine& line : earlier) {
+      if (line.kind != JournalLineKind::Fragment && !IsControlLine(line.bytes)) last_message = &line;
+    }
+  }
+  if (last_message && !last_message->acknowledged) {
     repeat_candidate_ = last_message->bytes;
   }
   recovered_ = true;
@@ -374,21 +387,55 @@ void TimingSession::ReplayLine(const JournalLine& line) {
 }
 
 std::string TimingSession::Stop(bool autosave) {
-  std::string error;
+  std::string autosave_error;
   if (autosave) {
     try {
       Autosave();
     } catch (const std::exception& failure) {
-      error = failure.what();
+      autosave_error = failure.what();
     }
   }
-  // Without its final autosave the run is not closed: the next start restores it.
-  if (error.empty()) journal_.CloseRun(clock_.Now());
+  journal_.Retry();
   try {
     link_.SetConnected(false);
   } catch (...) {
   }
-  return error;
+  if (journal_.Healthy()) {
+    // Without its final autosave the run is not closed: the next start restores it from
+    // the journal.
+    if (autosave_error.empty()) journal_.CloseRun(clock_.Now());
+    return autosave_error.empty() ? std::string()
+                                  : "The final autosave failed: " + autosave_error +
+                                        ". The journal keeps the run; the next start restores it.";
+  }
+  // Lines the journal could not write are only in memory now, and so are the tables when
+  // the autosave failed too: both tables go to a file outside the data folder.
+  const std::string rescue = SaveRescueCopy();
+  std::string text = "The journal could not be written (" + journal_.Problem() + ")";
+  if (!autosave_error.empty()) text += " and the final autosave failed (" + autosave_error + ")";
+  if (rescue.empty()) return text + ". No copy of the tables could be written anywhere: save them before closing.";
+  return text + ". Both tables were saved to " + Utf8ToCp1252(rescue) + ".";
+}
+
+std::string TimingSession::SaveRescueCopy() {
+  const std::vector<std::uint8_t> image = BothTablesImage(*runner_sheet_io_, *read_times_io_);
+  const DateParts date = DecodeDate(clock_.Now());
+  const TimeParts time = DecodeTime(clock_.Now());
+  char name[64];
+  std::snprintf(name, sizeof name, "ln40util-rescue-%04d-%02d-%02d-%02d%02d%02d.xls", date.year, date.month, date.day,
+                time.hour, time.minute, time.second);
+  std::vector<std::string> folders;
+  if (const char* home = std::getenv("HOME"); home && *home) folders.push_back(home);
+  folders.insert(folders.end(), {"/var/tmp", "/tmp"});
+  for (const std::string& folder : folders) {
+    const std::string path = folder + "/" + name;
+    try {
+      WriteNewFile(path, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
+      return path;
+    } catch (const std::exception&) {
+    }
+  }
+  return {};
 }
 
 // ---- autosave --------------------------------------------------------------------------

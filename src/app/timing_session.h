@@ -92,7 +92,10 @@ class TimingSession {
   // front end has put in what a new run starts with (serve's --sheet), before the port opens.
   void Start();
   // The clean end: the final autosave when `autosave`, the close mark in the journal, the
-  // port closed. Returns the autosave's error text, empty when it succeeded or was not asked.
+  // port closed. Returns what the user must hear, empty when all went well: a failed final
+  // autosave (the journal keeps the run), or a journal that could not be written, when both
+  // tables are saved to a rescue file outside the data folder (ln40util-rescue-....xls in
+  // the home folder, else /var/tmp or /tmp) and the text names it.
   std::string Stop(bool autosave);
 
   TGridTable& ReadTimes() { return station_.ReadTimes(); }
@@ -150,6 +153,7 @@ class TimingSession {
   void ReplayLine(const JournalLine& line);
   void RewriteRestoredReadTimes(std::int64_t run, std::int64_t through_sequence);
   void KeepPreviousAutosaves();
+  std::string SaveRescueCopy();
   void ShowJournalState();
   void TryReconnect();
   std::int64_t FileSize(const std::string& path) const;

@@ -322,6 +322,34 @@ TEST_F(TimingSessionTest, AJournalThatCannotBeWrittenStopsNothingAndCatchesUp) {
   EXPECT_EQ(journaled, (std::vector<std::string>{kLines[0], kLines[1], kLines[2]}));
 }
 
+// Stopped while neither the journal nor the autosave can be written: the acknowledged times
+// would live only in memory, so both tables go to a rescue file outside the data folder.
+TEST_F(TimingSessionTest, AStopThatCannotWriteTheJournalSavesTheTablesElsewhereAndSaysWhere) {
+  fs::create_directories(folder_ / "journal.sqlite");
+  fs::create_directories(folder_ / "autosave.xls" / "in-the-way");
+  const fs::path home = folder_ / "home";
+  fs::create_directories(home);
+  const char* old_home = std::getenv("HOME");
+  const std::string saved_home = old_home ? old_home : "";
+  ::setenv("HOME", home.c_str(), 1);
+  PtyReader reader;
+  reader.SetNonBlocking();
+  auto session = NewSession();
+  session->Start();
+  session->OpenPort(reader.Path());
+  WaitOnAQuietLine();
+  SendAcknowledged(reader, *session, kLines[0]);
+  const std::string said = session->Stop(true);
+  ::setenv("HOME", saved_home.c_str(), 1);
+
+  std::vector<fs::path> rescued;
+  for (const auto& entry : fs::directory_iterator(home)) rescued.push_back(entry.path());
+  ASSERT_EQ(rescued.size(), 1u);
+  EXPECT_TRUE(rescued[0].filename().string().starts_with("ln40util-rescue-"));
+  EXPECT_NE(said.find("Both tables were saved to " + rescued[0].string()), std::string::npos) << said;
+  EXPECT_NE(ReadAll(rescued[0]).find("A01000001000:31.000"), std::string::npos);
+}
+
 TEST_F(TimingSessionTest, ACleanStopMeansANewRunThatKeepsThePreviousAutosave) {
   {
     PtyReader reader;

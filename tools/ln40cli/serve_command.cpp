@@ -240,15 +240,16 @@ int RunServe(const std::vector<std::string>& args) {
   }
   join_helpers();
 
-  const std::string autosave_error = session.Stop(autosave_seconds > 0);
-  if (!autosave_error.empty()) {
-    Status("autosave failed: " + autosave_error + "; the journal keeps the run for the next start");
+  const std::string trouble = session.Stop(autosave_seconds > 0);
+  if (!trouble.empty()) {
+    Status(trouble);
   } else if (autosave_seconds > 0) {
     Status("autosaved to " + Utf8ToCp1252(AutosaveFilesIn(setup.folder).file));
   }
   WriteStationResults(line, session.Sheet(), session.ReadTimes(), false);
   Status("stopped after " + std::to_string(session.ReadTimes().RowCount() - 2) + " rows");
-  return 0;
+  // Times that are not safe on the disk make the stop a failure scripts can see.
+  return session.RunJournal().Healthy() ? 0 : 1;
 }
 
 }  // namespace ln40::cli
