@@ -4,7 +4,7 @@
 # autosaves must not carry away what the first run left. The first run's autosave.xls and
 # autosave.bak stay in the folder under dated names (autosave-YYYY-MM-DD-HHMM.xls, the time
 # each file was written), as workbooks that open into the first run's runner sheet with its
-# times, while autosave.xls goes on with the new run.
+# times, while autosave.xls goes on with the new run. `ln40cli journal` lists both runs.
 set -u
 cli=$1
 sim=$2
@@ -138,6 +138,18 @@ check "autosave.xls holds the new run's runner sheet" \
   cmp <("$cli" xls2csv "$data/autosave.xls" --locale nb-NO) "$work/sheet2.csv"
 check "the new run's runner sheet has its own two times only" \
   test "$(tail -n +2 "$work/sheet2.csv" | awk -F, '$11 != ""' | cut -d, -f7 | tr -d '\r\n')" = 24
+
+# The journal of the folder: both runs' messages as CSV, and as the raw stream that feed
+# handles into the same read-times table the runs had.
+"$cli" journal "$data" > "$work/journal.csv"
+check "ln40cli journal lists the folder's journal" test $? -eq 0
+check "it lists run 1's and run 2's messages, acknowledged and handled" \
+  test "$(grep -E '^[0-9]+,[12],[^,]*,message,[ABCDF]' "$work/journal.csv" | cut -d, -f2,5-7 | tr -d '\r' | tr '\n' ' ')" \
+  = "1,A01000001031:02.000,yes,yes 1,A01000003032:03.000,yes,yes 1,A01000005033:04.000,yes,yes 2,A01000002041:00.000,yes,yes 2,A01000004042:00.000,yes,yes "
+"$cli" journal "$data" --raw --run 2 | "$cli" feed --nulltime 10:00:00 --locale nb-NO --data-dir "$work/feed" \
+  --table "$work/fed2.csv"
+check "journal --raw --run 2 fed again gives run 2's read-times table" \
+  cmp <(cut -d, -f1-5 "$work/fed2.csv") <(cut -d, -f1-5 "$work/table2.csv")
 
 echo "$passes passed, $failures failed"
 test "$failures" -eq 0
