@@ -276,6 +276,21 @@ class QuietFrontEnd : public SessionFrontEnd, public PortListControls {
   std::string status_ = "?";
 };
 
+// One line per benchmark iteration, each timed from its CR to the acknowledgement; the
+// first line without one ends the measuring with `error`.
+void SendTimedLines(benchmark::State& state, ReaderEnd& reader, std::vector<double>& latencies, std::string& error) {
+  int index = 0;
+  for (auto _ : state) {
+    if (!error.empty()) continue;
+    const std::optional<double> latency = reader.Send(ReaderLine(index++), kAcknowledgementWait);
+    if (!latency) {
+      error = "no acknowledgement within 5 s";
+      continue;
+    }
+    latencies.push_back(*latency);
+  }
+}
+
 // The session is built as `ln40cli serve` builds it (minute autosave on, --clear at the first
 // open only), its event loop on a thread of its own.
 void BM_SessionAcknowledgement(benchmark::State& state) {
@@ -312,16 +327,7 @@ void BM_SessionAcknowledgement(benchmark::State& state) {
   latencies.reserve(kLines);
   std::string error;
   if (!reader.WaitForFirstProbe(std::chrono::milliseconds(5000))) error = "the session never probed the reader";
-  int index = 0;
-  for (auto _ : state) {
-    if (!error.empty()) continue;
-    const std::optional<double> latency = reader.Send(ReaderLine(index++), kAcknowledgementWait);
-    if (!latency) {
-      error = "no acknowledgement within 5 s";
-      continue;
-    }
-    latencies.push_back(*latency);
-  }
+  SendTimedLines(state, reader, latencies, error);
   Journal::StorageModes storage;
   loop.Post([&] {
     storage = session.RunJournal().Storage();
@@ -428,16 +434,7 @@ void BM_ServeAcknowledgement(benchmark::State& state) {
   latencies.reserve(kLines);
   std::string error;
   if (!reader.WaitForFirstProbe(std::chrono::milliseconds(10000))) error = "ln40cli serve never probed the reader";
-  int index = 0;
-  for (auto _ : state) {
-    if (!error.empty()) continue;
-    const std::optional<double> latency = reader.Send(ReaderLine(index++), kAcknowledgementWait);
-    if (!latency) {
-      error = "no acknowledgement within 5 s";
-      continue;
-    }
-    latencies.push_back(*latency);
-  }
+  SendTimedLines(state, reader, latencies, error);
   ::kill(serve, SIGTERM);
   int status = 0;
   ::waitpid(serve, &status, 0);

@@ -262,6 +262,9 @@ void TimingSession::Start() {
 void TimingSession::Recover(std::int64_t run) {
   // The newest autosave of this run: autosave.xls, else autosave.bak (a tick may have died
   // between its two renames). One of another run is not this run's state.
+  // The run's lines, read once: those up to the autosave rewrite its read-times rows, those
+  // after it are handled again.
+  const std::vector<JournalLine> lines = journal_.LinesOfRun(run, 0);
   std::int64_t after = 0;
   bool from_autosave = false;
   const AutosaveFiles files = AutosaveFilesIn(folder_);
@@ -279,24 +282,20 @@ void TimingSession::Recover(std::int64_t run) {
     RestoreRunnerSheetColumns(Sheet(), RunnerSheetHeadings());
     if (ReadTimes().ColCount() < read_times::kColumnCount) ReadTimes().SetColCount(read_times::kColumnCount);
     ReadTimes().SetColumnHeaders(ReadTimesHeadings());
-    RewriteRestoredReadTimes(run, *sequence);
+    RewriteRestoredReadTimes(lines, *sequence);
     after = *sequence;
     from_autosave = true;
     break;
   }
 
-  const std::vector<JournalLine> lines = journal_.LinesOfRun(run, after);
   const JournalLine* last_message = nullptr;
   station_.SetLogAppendsEnabled(false);
   for (const JournalLine& line : lines) {
-    if (line.kind == JournalLineKind::Fragment || IsControlLine(line.bytes)) {
-      if (line.kind != JournalLineKind::Fragment) ReplayLine(line);
-      continue;
-    }
-    last_message = &line;
-    if (line.kind == JournalLineKind::Repeat) continue;
+    if (line.kind != JournalLineKind::Fragment && !IsControlLine(line.bytes)) last_message = &line;
+    // Fragments and repeats were never handled; control lines are, but are no times.
+    if (line.sequence <= after || line.kind != JournalLineKind::Message) continue;
     ReplayLine(line);
-    ++restored_count_;
+    if (!IsControlLine(line.bytes)) ++restored_count_;
   }
   station_.SetLogAppendsEnabled(true);
   station_.Handler().Flags().AckSuppressed = false;
@@ -304,13 +303,6 @@ void TimingSession::Recover(std::int64_t run) {
   // The reader sends a line again when its acknowledgement never came, also when the line
   // was already a repeat whose acknowledgement the kill cut off, and also when it came
   // before the autosave (a restart that autosaved and died before the reader's retry).
-  std::vector<JournalLine> earlier;
-  if (!last_message && after > 0) {
-    earlier = journal_.LinesOfRun(run, 0);
-    for (const JournalLine& line : earlier) {
-      if (line.kind != JournalLineKind::Fragment && !IsControlLine(line.bytes)) last_message = &line;
-    }
-  }
   if (last_message && !last_message->acknowledged) {
     repeat_candidate_ = last_message->bytes;
   }
@@ -328,7 +320,7 @@ void TimingSession::Recover(std::int64_t run) {
 // of their own, and the restored rows are written again from it, from the last row back,
 // as long as each row holds the line the journal has at its place (rows the user removed,
 // or a table cleared at an open, end the rewriting there).
-void TimingSession::RewriteRestoredReadTimes(std::int64_t run, std::int64_t through_sequence) {
+void TimingSession::RewriteRestoredReadTimes(const std::vector<JournalLine>& lines, std::int64_t through_sequence) {
   TGridTable lines_table;
   lines_table.SetLocale(locale_);
   SetUpReadTimesTable(lines_table);
@@ -339,7 +331,7 @@ void TimingSession::RewriteRestoredReadTimes(std::int64_t run, std::int64_t thro
   } silent;
   FixedClock arrival{0};
   TReaderMessageHandler handler(lines_table, window, silent, silent, arrival, locale_);
-  for (const JournalLine& line : journal_.LinesOfRun(run, 0)) {
+  for (const JournalLine& line : lines) {
     if (line.sequence > through_sequence) break;
     if (line.kind != JournalLineKind::Message || IsControlLine(line.bytes)) continue;
     window.options = line.options;

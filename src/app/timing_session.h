@@ -151,7 +151,7 @@ class TimingSession {
   void BeforePortOpens();
   void Recover(std::int64_t run);
   void ReplayLine(const JournalLine& line);
-  void RewriteRestoredReadTimes(std::int64_t run, std::int64_t through_sequence);
+  void RewriteRestoredReadTimes(const std::vector<JournalLine>& lines, std::int64_t through_sequence);
   void KeepPreviousAutosaves();
   std::string SaveRescueCopy();
   void ShowJournalState();

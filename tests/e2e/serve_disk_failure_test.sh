@@ -26,20 +26,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-check() {  # check NAME COMMAND...: the command must succeed
-  local name=$1; shift
-  if "$@"; then echo "ok: $name"; passes=$((passes + 1)); else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.05
-  done
-}
-gone() { ! kill -0 "$1" 2>/dev/null; }
+source "$(dirname "$0")/test_helpers.sh"
 mount_tmpfs() {  # mount_tmpfs DIR: a 8 MB tmpfs on DIR
   mkdir -p "$1" && mount -t tmpfs -o size=8m tmpfs "$1" 2> "$work/mount.err" && mounts+=("$1")
 }

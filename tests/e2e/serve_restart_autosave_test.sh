@@ -18,20 +18,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-check() {  # check NAME COMMAND...: the command must succeed
-  local name=$1; shift
-  if "$@"; then echo "ok: $name"; passes=$((passes + 1)); else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.05
-  done
-}
-gone() { ! kill -0 "$1" 2>/dev/null; }
+source "$(dirname "$0")/test_helpers.sh"
 
 # The start list: six runners, start numbers 1 to 6.
 printf 'Fornavn,Etternavn,Klasse,Klubb,Kj\xc3\xb8nn,L\xc3\xb8ype,Startnr,Brikkenr,Starttid,Kid,Inkomst,Sluttid\r\n' \
