@@ -12,9 +12,9 @@
 #include <string>
 
 #include "table/grid_table.h"
-#include "workbook/autosave.h"
-#include "workbook/grid_excel_io.h"
-#include "workbook/table_xml_export.h"
+#include "exchange/autosave.h"
+#include "exchange/grid_excel_io.h"
+#include "reports/table_xml_export.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "workbook/ole2_storage.h"
+#include "compound_file/ole2_storage.h"
 
 namespace {
 

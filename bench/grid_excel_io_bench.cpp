@@ -29,9 +29,9 @@
 #include "text/clock.h"
 #include "text/codepage.h"
 #include "text/date_time.h"
-#include "workbook/grid_excel_io.h"
-#include "workbook/number_format.h"
-#include "workbook/xls_sheet_scan.h"
+#include "exchange/grid_excel_io.h"
+#include "xls/number_format.h"
+#include "xls_sheet_scan.h"
 
 namespace ln40 {
 namespace {

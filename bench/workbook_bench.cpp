@@ -25,8 +25,8 @@
 #include <string>
 
 #include "text/locale.h"
-#include "workbook/number_format.h"
-#include "workbook/xls_file.h"
+#include "xls/number_format.h"
+#include "xls/xls_file.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 
 #include "text/error.h"
 #include "text/locale.h"
-#include "workbook/number_format.h"
-#include "workbook/xls_file.h"
-#include "workbook/xls_sheet_scan.h"
+#include "xls/number_format.h"
+#include "xls/xls_file.h"
+#include "xls_sheet_scan.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "text/error.h"
-#include "workbook/compound_file_format.h"
-#include "workbook/ole2_storage.h"
-#include "workbook/xls_storage.h"
+#include "compound_file/compound_file_format.h"
+#include "compound_file/ole2_storage.h"
+#include "xls/xls_storage.h"
 
 namespace {
 

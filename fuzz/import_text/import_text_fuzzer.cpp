@@ -15,8 +15,8 @@
 #include "text/clock.h"
 #include "text/error.h"
 #include "text/locale.h"
-#include "workbook/grid_excel_io.h"
-#include "workbook/xls_file.h"
+#include "exchange/grid_excel_io.h"
+#include "xls/xls_file.h"
 
 namespace {
 

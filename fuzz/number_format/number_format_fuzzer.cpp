@@ -9,7 +9,7 @@
 #include <string>
 
 #include "text/locale.h"
-#include "workbook/number_format.h"
+#include "xls/number_format.h"
 
 namespace {
 

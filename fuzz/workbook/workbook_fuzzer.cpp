@@ -17,10 +17,10 @@
 
 #include "text/error.h"
 #include "text/locale.h"
-#include "workbook/ole2_storage.h"
-#include "workbook/xls_file.h"
-#include "workbook/xls_formula.h"
-#include "workbook/xls_sheet_scan.h"
+#include "compound_file/ole2_storage.h"
+#include "xls/xls_file.h"
+#include "xls_formula.h"
+#include "xls_sheet_scan.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "text/error.h"
-#include "workbook/xls_formula.h"
+#include "xls_formula.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "reports/xdg_email_composer.h"
 #include "sheet/runner_sheet.h"
 #include "timing/read_times_table.h"
-#include "workbook/grid_excel_io.h"
-#include "workbook/table_xml_export.h"
-#include "workbook/workbook_commands.h"
+#include "exchange/grid_excel_io.h"
+#include "reports/table_xml_export.h"
+#include "exchange/workbook_commands.h"
 
 namespace ln40 {
 

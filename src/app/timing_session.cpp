@@ -14,9 +14,9 @@
 #include "timing/options_reader_window.h"
 #include "timing/read_times_table.h"
 #include "timing/reader_message.h"
-#include "workbook/autosave.h"
-#include "workbook/autosave_rotation.h"
-#include "workbook/workbook_commands.h"
+#include "exchange/autosave.h"
+#include "exchange/autosave_rotation.h"
+#include "exchange/workbook_commands.h"
 
 namespace ln40 {
 namespace {

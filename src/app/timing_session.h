@@ -30,7 +30,7 @@
 #include "timing/resend_request.h"
 #include "timing/station_options.h"
 #include "timing/timing_station.h"
-#include "workbook/grid_excel_io.h"
+#include "exchange/grid_excel_io.h"
 
 namespace ln40 {
 

@@ -23,8 +23,8 @@
 #include "link/event_loop.h"
 #include "sheet/runner_sheet.h"
 #include "timing/read_times_table.h"
-#include "workbook/table_xml_export.h"
-#include "workbook/xls_file.h"
+#include "reports/table_xml_export.h"
+#include "xls/xls_file.h"
 
 namespace ln40 {
 namespace {

@@ -17,7 +17,7 @@
 #include "link/discovery_sysfs.h"
 #include "main_window.h"
 #include "reports/xdg_email_composer.h"
-#include "workbook/xls_file.h"
+#include "xls/xls_file.h"
 
 namespace ln40::gui {
 namespace {

@@ -17,7 +17,7 @@
 #include "gui_test_support.h"
 #include "link/discovery_sysfs.h"
 #include "main_window.h"
-#include "workbook/xls_file.h"
+#include "xls/xls_file.h"
 
 namespace ln40::gui {
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "text/codepage.h"
-#include "workbook/xls_file.h"
+#include "xls/xls_file.h"
 
 namespace {
 

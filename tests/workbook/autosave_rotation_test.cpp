@@ -1,7 +1,7 @@
 // The autosave's file rotation on real files: first, second and later ticks, a backup from
 // an earlier run, failed writes, a child process killed at random moments while it
 // autosaves, and an earlier run's autosaves kept under dated names at a restart.
-#include "workbook/autosave_rotation.h"
+#include "exchange/autosave_rotation.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -25,9 +25,9 @@
 
 #include "cfb_test_support.h"
 #include "text/error.h"
-#include "workbook/autosave.h"
+#include "exchange/autosave.h"
 #include "text/file_replace.h"
-#include "workbook/xls_file.h"
+#include "xls/xls_file.h"
 
 namespace ln40 {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "cfb_test_support.h"
 #include "text/error.h"
-#include "workbook/ole2_storage.h"
-#include "workbook/xls_storage.h"
+#include "compound_file/ole2_storage.h"
+#include "xls/xls_storage.h"
 
 namespace ln40 {
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "text/date_time.h"
-#include "workbook/cell_from_text.h"
-#include "workbook/date_time_text.h"
+#include "exchange/cell_from_text.h"
+#include "exchange/date_time_text.h"
 
 namespace ln40 {
 namespace {

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "workbook/delimited_text.h"
+#include "exchange/delimited_text.h"
 
 namespace ln40 {
 namespace {

@@ -17,10 +17,10 @@
 #include "text/codepage.h"
 #include "text/date_time.h"
 #include "text/error.h"
-#include "workbook/grid_excel_io.h"
-#include "workbook/ole2_storage.h"
-#include "workbook/xls_model.h"
-#include "workbook/xls_sheet_scan.h"
+#include "exchange/grid_excel_io.h"
+#include "compound_file/ole2_storage.h"
+#include "xls_model.h"
+#include "xls_sheet_scan.h"
 
 namespace ln40 {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "cfb_test_support.h"
 #include "text/clock.h"
-#include "workbook/grid_excel_io.h"
+#include "exchange/grid_excel_io.h"
 
 namespace ln40 {
 namespace {

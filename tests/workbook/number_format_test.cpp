@@ -1,4 +1,4 @@
-#include "workbook/number_format.h"
+#include "xls/number_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // TOle2Storage and TOle2Stream: containers we write read back identically, the reader
 // copes with layouts and tree shapes our writer never makes, and the interface keeps its
 // promises on names, positions, modes and files.
-#include "workbook/ole2_storage.h"
+#include "compound_file/ole2_storage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 
 #include "cfb_test_support.h"
 #include "text/error.h"
-#include "workbook/compound_file_format.h"
+#include "compound_file/compound_file_format.h"
 
 namespace ln40 {
 namespace {

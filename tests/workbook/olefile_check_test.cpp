@@ -11,7 +11,7 @@
 
 #include "cfb_test_support.h"
 #include "text/codepage.h"
-#include "workbook/ole2_storage.h"
+#include "compound_file/ole2_storage.h"
 
 namespace ln40 {
 namespace {

@@ -1,5 +1,5 @@
 // The XML export of the read-times table, byte for byte.
-#include "workbook/table_xml_export.h"
+#include "reports/table_xml_export.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // The workbook commands on real files: open into the runner sheet, save of both tables,
 // and the autosave of both tables with its backup.
-#include "workbook/workbook_commands.h"
+#include "exchange/workbook_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include "cfb_test_support.h"
 #include "text/codepage.h"
 #include "text/error.h"
-#include "workbook/autosave.h"
-#include "workbook/autosave_rotation.h"
-#include "workbook/xls_file.h"
+#include "exchange/autosave.h"
+#include "exchange/autosave_rotation.h"
+#include "xls/xls_file.h"
 
 namespace ln40 {
 namespace {

@@ -6,10 +6,10 @@
 
 #include "text/codepage.h"
 #include "text/error.h"
-#include "workbook/biff_records.h"
-#include "workbook/xls_file.h"
-#include "workbook/xls_formula.h"
-#include "workbook/xls_model.h"
+#include "biff_records.h"
+#include "xls/xls_file.h"
+#include "xls_formula.h"
+#include "xls_model.h"
 #include "xls_test_support.h"
 
 namespace ln40 {

@@ -12,10 +12,10 @@
 #include "text/codepage.h"
 #include "text/error.h"
 #include "text/locale.h"
-#include "workbook/biff_records.h"
-#include "workbook/ole2_storage.h"
-#include "workbook/xls_file.h"
-#include "workbook/xls_model.h"
+#include "biff_records.h"
+#include "compound_file/ole2_storage.h"
+#include "xls/xls_file.h"
+#include "xls_model.h"
 #include "xls_test_support.h"
 
 namespace ln40 {

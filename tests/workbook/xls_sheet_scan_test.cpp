@@ -1,6 +1,6 @@
 // The scan of a workbook's first sheet against the full load: what the scan reads, it reads
 // as the full load does; what it does not read, it leaves to the full load.
-#include "workbook/xls_sheet_scan.h"
+#include "xls_sheet_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 
 #include "cfb_test_support.h"
 #include "text/error.h"
-#include "workbook/biff_records.h"
-#include "workbook/xls_file.h"
+#include "biff_records.h"
+#include "xls/xls_file.h"
 #include "xls_test_support.h"
 
 namespace ln40 {

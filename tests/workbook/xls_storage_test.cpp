@@ -1,6 +1,6 @@
 // Kept elements: what a workbook file holds besides its "Workbook" stream survives a save,
 // and workbooks written by other programs (fixtures/make_fixtures.sh) read correctly.
-#include "workbook/xls_storage.h"
+#include "xls/xls_storage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

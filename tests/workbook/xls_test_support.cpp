@@ -8,9 +8,9 @@
 #include <fstream>
 
 #include "text/codepage.h"
-#include "workbook/biff_records.h"
-#include "workbook/ole2_storage.h"
-#include "workbook/xls_model.h"
+#include "biff_records.h"
+#include "compound_file/ole2_storage.h"
+#include "xls_model.h"
 
 namespace ln40::test {
 

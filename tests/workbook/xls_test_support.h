@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "workbook/xls_file.h"
+#include "xls/xls_file.h"
 
 namespace ln40::test {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "cfb_test_support.h"
-#include "workbook/xls_file.h"
+#include "xls/xls_file.h"
 #include "xls_test_support.h"
 
 namespace ln40 {

@@ -7,8 +7,8 @@
 #include "sheet/runner_sheet.h"
 #include "text/error.h"
 #include "timing/read_times_table.h"
-#include "workbook/grid_excel_io.h"
-#include "workbook/workbook_commands.h"
+#include "exchange/grid_excel_io.h"
+#include "exchange/workbook_commands.h"
 
 namespace ln40::cli {
 

@@ -8,7 +8,7 @@
 #include "text/codepage.h"
 #include "text/error.h"
 #include "timing/read_times_table.h"
-#include "workbook/workbook_commands.h"
+#include "exchange/workbook_commands.h"
 
 namespace ln40::cli {
 namespace {

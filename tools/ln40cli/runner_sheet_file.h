@@ -2,7 +2,7 @@
 // A runner sheet read from a file given on the command line (--sheet, csv2xls IN).
 #include <string>
 
-#include "workbook/grid_excel_io.h"
+#include "exchange/grid_excel_io.h"
 
 namespace ln40::cli {
 

@@ -17,7 +17,7 @@
 #include "station_options.h"
 #include "text/codepage.h"
 #include "text/error.h"
-#include "workbook/autosave_rotation.h"
+#include "exchange/autosave_rotation.h"
 
 namespace ln40::cli {
 

@@ -10,8 +10,8 @@
 #include "runner_sheet_file.h"
 #include "text/codepage.h"
 #include "text/error.h"
-#include "workbook/grid_excel_io.h"
-#include "workbook/workbook_commands.h"
+#include "exchange/grid_excel_io.h"
+#include "exchange/workbook_commands.h"
 
 namespace ln40::cli {
 

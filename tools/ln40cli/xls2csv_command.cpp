@@ -8,8 +8,8 @@
 #include "locale_options.h"
 #include "sheet/runner_sheet.h"
 #include "text/error.h"
-#include "workbook/grid_excel_io.h"
-#include "workbook/workbook_commands.h"
+#include "exchange/grid_excel_io.h"
+#include "exchange/workbook_commands.h"
 
 namespace ln40::cli {
 

@@ -4,7 +4,7 @@
 #include "csv_input.h"
 #include "text/error.h"
 #include "timing/read_times_table.h"
-#include "workbook/table_xml_export.h"
+#include "reports/table_xml_export.h"
 
 namespace ln40::cli {
 

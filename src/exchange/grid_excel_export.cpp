@@ -1,0 +1,308 @@
+// The export half of TGridExcelIO: the bound table into one sheet of a workbook file, and
+// several tables into one file with one write.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+#include "exchange/cell_from_text.h"
+#include "exchange/effective_xf.h"
+#include "exchange/grid_excel_io.h"
+#include "text/codepage.h"
+#include "text/error.h"
+#include "text/file_replace.h"
+
+namespace ln40 {
+namespace {
+
+constexpr CellColor kWhite = 0xFFFFFF;
+
+// Whether a file exists, a dangling link included (Windows-1252 name).
+bool FileExists(const std::string& file_name) {
+  struct stat info {};
+  return ::lstat(Cp1252ToUtf8(file_name).c_str(), &info) == 0;
+}
+
+std::string ReasonOf(int error) { return std::strerror(error); }
+
+std::u16string WithoutCarriageReturns(std::u16string text) {
+  std::erase(text, u'\r');
+  return text;
+}
+
+TRgb RgbOf(CellColor color) {
+  return TRgb{static_cast<std::uint8_t>(color >> 16), static_cast<std::uint8_t>(color >> 8),
+              static_cast<std::uint8_t>(color)};
+}
+
+THAlign SheetAlignment(HorizontalAlignment alignment) {
+  switch (alignment) {
+    case HorizontalAlignment::Right: return THAlign::Right;
+    case HorizontalAlignment::Center: return THAlign::Center;
+    case HorizontalAlignment::Left: break;
+  }
+  return THAlign::Left;
+}
+
+TVAlign SheetAlignment(VerticalAlignment alignment) {
+  switch (alignment) {
+    case VerticalAlignment::Bottom: return TVAlign::Bottom;
+    case VerticalAlignment::Center: return TVAlign::Center;
+    case VerticalAlignment::Top: break;
+  }
+  return TVAlign::Top;
+}
+
+// Formats the export builds, by what they are built from, so that each distinct format is
+// decoded and added to the workbook once per export rather than once per cell.
+class TFormatCache {
+ public:
+  struct Key {
+    int BaseXf;
+    CellColor Fill;
+    THAlign HAlign;
+    TVAlign VAlign;
+    bool Wrap;
+    int Font;  // index into the fonts of the export
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const {
+      size_t h = std::hash<int>()(k.BaseXf);
+      h = h * 31 + k.Fill;
+      h = h * 31 + static_cast<size_t>(k.HAlign);
+      h = h * 31 + static_cast<size_t>(k.VAlign);
+      h = h * 31 + (k.Wrap ? 1 : 0);
+      h = h * 31 + static_cast<size_t>(k.Font);
+      return h;
+    }
+  };
+  struct Entry {
+    TCellFormat Format;
+    int Xf = -1;
+  };
+
+  // The built format for `key`; `build` makes it the first time.
+  template <typename Build>
+  const TCellFormat& Get(const Key& key, Build build) {
+    auto it = built_.find(key);
+    if (it == built_.end()) {
+      auto entry = std::make_unique<Entry>();
+      entry->Format = build();
+      by_address_[&entry->Format] = entry.get();
+      it = built_.emplace(key, std::move(entry)).first;
+    }
+    return it->second->Format;
+  }
+
+  // AddFormat with the cache in front: a format built here is added once; other formats
+  // (a built one with a date-time number format) are kept by value.
+  int AddFormat(TXLSFile& book, const TCellFormat& format) {
+    if (&format == last_format_) return last_xf_;
+    auto known = by_address_.find(&format);
+    if (known != by_address_.end()) {
+      Entry& entry = *known->second;
+      if (entry.Xf < 0) entry.Xf = book.AddFormat(entry.Format);
+      last_format_ = &entry.Format;
+      last_xf_ = entry.Xf;
+      return entry.Xf;
+    }
+    for (const Entry& other : others_) {
+      if (other.Format.NumberFormat == format.NumberFormat && other.Format == format) return other.Xf;
+    }
+    others_.push_back(Entry{format, book.AddFormat(format)});
+    return others_.back().Xf;
+  }
+
+ private:
+  std::unordered_map<Key, std::unique_ptr<Entry>, KeyHash> built_;
+  std::unordered_map<const TCellFormat*, Entry*> by_address_;
+  std::vector<Entry> others_;
+  const TCellFormat* last_format_ = nullptr;
+  int last_xf_ = -1;
+};
+
+}  // namespace
+
+// ---- SaveWorkbookReplacing -------------------------------------------------------------
+
+void SaveWorkbookReplacing(TXLSFile& book, const std::string& file_name) {
+  const std::vector<std::uint8_t> image = book.SaveToMemory();
+  const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
+  if (const FileReplaceFailure failure = TryReplaceFile(Cp1252ToUtf8(file_name), bytes)) {
+    throw Error("Can't write file \"" + file_name + "\". " + ReasonOf(failure.error));
+  }
+}
+
+// ---- export ----------------------------------------------------------------------------
+
+void TGridExcelIO::ExportFile(const std::string& file_name, const std::string& sheet_name, int position,
+                              int selected_sheet) const {
+  ExportTables(file_name, {TSheetExport{this, sheet_name, position}}, selected_sheet);
+}
+
+void TGridExcelIO::ExportSheet(TXLSFile& book, const std::string& sheet_name, int position, bool fresh_book,
+                               TBadFormulas bad_formulas) const {
+  if (!fresh_book) {
+    const std::u16string wanted = Cp1252ToUtf16(sheet_name);
+    int found = 0;
+    for (int s = 1; s <= book.SheetCount() && found == 0; ++s) {
+      if (book.SheetName(s) == wanted) found = s;
+    }
+    if (found > 0) {
+      book.SetActiveSheet(found);
+      book.ClearSheet();
+    } else {
+      const int count = book.SheetCount();
+      const int before = position >= 1 && position <= count ? position : count + 1;
+      book.InsertSheets(before, 1);
+      book.SetActiveSheet(before);
+    }
+  } else {
+    book.SetActiveSheet(1);
+  }
+  ExportData(book, bad_formulas);
+  if (!sheet_name.empty()) book.SetActiveSheetName(Cp1252ToUtf16(sheet_name));
+}
+
+void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
+  const TableLook& look = Look();
+  std::vector<int> columns;  // the table columns written, in sheet order
+  for (int c = 0; c < table_.ColCount(); ++c) {
+    if (settings_.ExportHiddenColumns || !table_.IsColumnHidden(c)) columns.push_back(c);
+  }
+  const int rows = table_.RowCount();
+
+  if (settings_.ExportCellSizes) {
+    for (int r = 1; r < rows; ++r) book.SetRowHeight(r, look.defaultRowHeight * 15);
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const double width = table_.ColumnWidth(columns[i]) * 256.0 / 7.0;
+      book.SetColumnWidth(static_cast<int>(i) + 1, static_cast<int>(std::nearbyint(width)));
+    }
+  }
+
+  TFormatCache cache;
+  TCellTextRules rules;
+  rules.Locale = &GetLocale();
+  rules.DefaultYear = DefaultYear();
+  rules.AddFormat = [&cache](TXLSFile& b, const TCellFormat& f) { return cache.AddFormat(b, f); };
+  const std::u16string& date_format = settings_.DateFormat;
+  const std::u16string& time_format = settings_.TimeFormat;
+  const int ppi = look.screenPixelsPerInch > 0 ? look.screenPixelsPerInch : 96;
+  const int text_colour = book.NearestColorIndex(RgbOf(look.colors.windowText));
+  // The table's font first, then the cell fonts the look gives, each once.
+  std::vector<FontSpec> fonts = {look.font};
+  const auto FontIndex = [&fonts](const FontSpec& font) {
+    for (size_t i = 0; i < fonts.size(); ++i) {
+      if (fonts[i] == font) return static_cast<int>(i);
+    }
+    fonts.push_back(font);
+    return static_cast<int>(fonts.size()) - 1;
+  };
+
+  for (int r = 1; r < rows; ++r) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const int c = columns[i];
+      const int col = static_cast<int>(i) + 1;
+      const std::optional<MergeSpan> span = table_.MergeSpanAt(c, r);
+      if (span && (span->col != c || span->row != r)) continue;
+      const bool merged = span && (span->width > 1 || span->height > 1);
+      if (merged) book.MergeCells(r, col, r + span->height - 1, col + span->width - 1);
+
+      const std::u16string text = WithoutCarriageReturns(Cp1252ToUtf16(table_.Cell(c, r)));
+      if (settings_.ExportFormulas && !text.empty() && text.front() == u'=') {
+        try {
+          book.SetCellFormula(r, col, text);  // compiles before it changes anything
+          continue;
+        } catch (const Error&) {
+          if (bad_formulas == TBadFormulas::EndTheExport) throw;
+          // else written below as the text it is
+        }
+      }
+
+      const TCellFormat* format = nullptr;
+      if (settings_.ExportCellProperties) {
+        TFormatCache::Key key;
+        key.BaseXf = EffectiveXf(book, r, col, book.CellFormatIndex(r, col));
+        const std::optional<CellColor> own = table_.CellBackground(c, r);
+        key.Fill = own ? *own : look.bands && r % 2 == 1 ? look.colors.infoBackground : look.colors.window;
+        key.HAlign = SheetAlignment(look.AlignmentOf(c));
+        key.VAlign = SheetAlignment(look.verticalAlignment);
+        key.Wrap = settings_.ExportWordWrapped || text.find(u'\n') != std::u16string::npos;
+        key.Font = look.cellFont ? FontIndex(look.cellFont(c, r)) : 0;
+        format = &cache.Get(key, [&] {
+          TCellFormat f = book.GetFormat(key.BaseXf);
+          const FontSpec& font = fonts[static_cast<size_t>(key.Font)];
+          // The font's height in pixels as the screen shows it, then in twentieths of a point.
+          const int pixels = (font.size * ppi + 36) / 72;
+          f.Font.Name = Cp1252ToUtf16(font.name);
+          f.Font.Size20 = pixels * 72 * 20 / ppi;
+          f.Font.ColorIndex = text_colour;
+          f.Font.Bold = font.bold;
+          f.Font.Italic = font.italic;
+          f.Font.StrikeOut = false;
+          f.Font.Underline = font.underline ? TUnderline::Single : TUnderline::None;
+          if (key.Fill == kWhite) {
+            f.FillPattern = 1;
+          } else {
+            f.FillPattern = 2;
+            f.FillForeground = book.NearestColorIndex(RgbOf(key.Fill));
+          }
+          f.HAlign = key.HAlign;
+          f.VAlign = key.VAlign;
+          f.Wrap = key.Wrap;
+          return f;
+        });
+      }
+
+      if (settings_.ExportCellFormats) {
+        ln40::SetCellFromText(book, r, col, text, format, date_format, time_format, rules);
+      } else {
+        const int xf = format ? cache.AddFormat(book, *format) : -1;
+        book.SetCellValue(r, col, text.empty() ? CellValue::Empty() : CellValue::String(text), xf);
+      }
+      if (merged && format) {
+        const int xf = book.CellFormatIndex(r, col);
+        for (int rr = r; rr < r + span->height; ++rr) {
+          for (int cc = col; cc < col + span->width; ++cc) {
+            if ((rr != r || cc != col) && xf >= 0) book.SetCellValue(rr, cc, CellValue::Empty(), xf);
+          }
+        }
+      }
+    }
+  }
+
+  if (table_.IsGrouped()) {
+    // The rows of each group, below its heading row up to the next heading, are level 1.
+    int first = -1;
+    for (int r = 1; r <= rows; ++r) {
+      const bool heading = r < rows && table_.KindOfRow(r) == RowKind::GroupHeading;
+      if (heading || r == rows) {
+        if (first >= 0 && r - 1 >= first) book.SetRowOutlineLevel(first, r - 1, 1);
+        first = heading ? r + 1 : -1;
+      }
+    }
+  }
+}
+
+// ---- several tables into one file ------------------------------------------------------
+
+void ExportTables(const std::string& file_name, const std::vector<TSheetExport>& sheets, int selected_sheet) {
+  TXLSFile book;
+  const bool exists = FileExists(file_name);
+  if (exists) {
+    book.OpenFile(file_name);
+  } else {
+    book.NewFile(1);
+  }
+  for (size_t i = 0; i < sheets.size(); ++i) {
+    sheets[i].Exchange->ExportSheet(book, sheets[i].SheetName, sheets[i].Position, !exists && i == 0);
+  }
+  book.SelectSheet(selected_sheet);
+  SaveWorkbookReplacing(book, file_name);
+}
+
+}  // namespace ln40
