@@ -338,10 +338,14 @@ DateTimeRun ParseDateTimeRun(const Text& run) {
   return parsed;
 }
 
-void AppendDateTime(const DateTimeRun& run, double value, const Locale& locale, Text& out) {
-  const DateParts date = run.shows_date ? DecodeDate(value) : DateParts{};
+// Days from 1899-12-30 to 1904-01-01: a 1904-system serial plus this is a 1900-system one.
+constexpr double kDays1904 = 1462;
+
+void AppendDateTime(const DateTimeRun& run, double value, DateSystem date_system, const Locale& locale, Text& out) {
+  const double date_value = date_system == DateSystem::d1904 ? value + kDays1904 : value;
+  const DateParts date = run.shows_date ? DecodeDate(date_value) : DateParts{};
   const TimeParts time = DecodeTime(value);
-  const int day = run.shows_date ? static_cast<int>(DateOf(value)) : 0;
+  const int day = run.shows_date ? static_cast<int>(DateOf(date_value)) : 0;
   const int day_of_week = ((day % 7) + 7 + 6) % 7;  // 1899-12-30 was a Saturday
 
   for (const DateTimeCode& code : run.codes) {
@@ -359,7 +363,7 @@ void AppendDateTime(const DateTimeRun& run, double value, const Locale& locale, 
         if (count <= 2) AppendInteger(out, date.day, count == 2);
         else if (count == 3) AppendCp1252(out, locale.shortDayNames[day_of_week]);
         else if (count == 4) AppendCp1252(out, locale.longDayNames[day_of_week]);
-        else AppendCp1252(out, FormatDateTime(locale.shortDateFormat, value, locale));
+        else AppendCp1252(out, FormatDateTime(locale.shortDateFormat, date_value, locale));
         break;
       case u'M':
         if (count <= 2 && code.after_hour) AppendInteger(out, time.minute, count == 2);
@@ -387,7 +391,7 @@ void AppendDateTime(const DateTimeRun& run, double value, const Locale& locale, 
         AppendCp1252(out, FormatDateTime(count >= 2 ? locale.longTimeFormat : locale.shortTimeFormat, value, locale));
         break;
       case u'C':
-        AppendCp1252(out, FormatDateTime(locale.shortDateFormat + " " + locale.longTimeFormat, value, locale));
+        AppendCp1252(out, FormatDateTime(locale.shortDateFormat + " " + locale.longTimeFormat, date_value, locale));
         break;
       case u'/':
         out += LocaleChar(locale.dateSeparator);
@@ -550,13 +554,13 @@ void ParseTextSteps(const Text& s, Section& section) {
   AddLiteral(section.text_steps, literal);
 }
 
-bool RenderNumber(const Section& section, double value, const Locale& locale, Text& out) {
+bool RenderNumber(const Section& section, double value, DateSystem date_system, const Locale& locale, Text& out) {
   if (!section.renders_number) return false;
   for (const auto& step : section.number_steps) {
     if (const Text* literal = std::get_if<Text>(&step)) {
       out += *literal;
     } else if (const DateTimeRun* run = std::get_if<DateTimeRun>(&step)) {
-      AppendDateTime(*run, value, locale, out);
+      AppendDateTime(*run, value, date_system, locale, out);
     } else {
       const NumberPattern& pattern = std::get<NumberPattern>(step);
       double scaled = value;
@@ -719,7 +723,7 @@ std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale) {
 }
 
 void FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale,
-                     std::u16string& into) {
+                     std::u16string& into, DateSystem date_system) {
   into.clear();
   if (format_code.empty()) {
     AppendPlainValue(value, locale, into);
@@ -750,16 +754,17 @@ void FormatCellValue(const CellValue& value, const std::u16string& format_code, 
   } else if (v == 0 && sections.size() >= 3) {
     chosen = &sections[2];
   }
-  if (!RenderNumber(*chosen, shown, locale, into)) {
+  if (!RenderNumber(*chosen, shown, date_system, locale, into)) {
     into.clear();
     AppendPlainValue(value, locale, into);
   }
 }
 
-std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale) {
+std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale,
+                               DateSystem date_system) {
   // Built in this thread's buffer, which keeps its capacity, and copied out once.
   thread_local Text out;
-  FormatCellValue(value, format_code, locale, out);
+  FormatCellValue(value, format_code, locale, out, date_system);
   return out;
 }
 

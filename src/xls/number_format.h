@@ -28,11 +28,19 @@ struct CellValue {
 // True or False.
 std::u16string PlainTextOfValue(const CellValue& value, const Locale& locale);
 
+// The day a workbook's date serials count from ([MS-XLS] Date1904 record): in the 1900
+// system serial 1 is 1900-01-01 (serials are days since 1899-12-30 from March 1900 on); in
+// the 1904 system of older Mac workbooks serial 0 is 1904-01-01, 1462 days later. Only the
+// date parts of a format follow it; times of day and elapsed hours, minutes and seconds do
+// not.
+enum class DateSystem { d1900, d1904 };
+
 // The value as `format_code` shows it; the empty code is the general format.
-std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale);
+std::u16string FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale,
+                               DateSystem date_system = DateSystem::d1900);
 // The same into `into` (not the value's own text), whose room is reused: for rendering
 // many cells.
 void FormatCellValue(const CellValue& value, const std::u16string& format_code, const Locale& locale,
-                     std::u16string& into);
+                     std::u16string& into, DateSystem date_system = DateSystem::d1900);
 
 }  // namespace ln40

@@ -117,6 +117,27 @@ TEST(NumberFormat, GeneralFormatOfEdgeNumbers) {
   }
 }
 
+// A workbook in the 1904 date system counts its serials from 1904-01-01: its dates move by
+// 1462 days, its times of day do not.
+TEST(NumberFormat, DatesOfThe1904DateSystem) {
+  const Locale locale = WorkedLocale();
+  const struct {
+    double value;
+    const char16_t* code;
+    const char* text;
+  } cases[] = {
+      {0, u"yyyy-mm-dd", "1904-01-01"},
+      {44902.75, u"dd.mm.yyyy hh:mm", "08.12.2026 18:00"},
+      {44902.75, u"ddd", "Tue"},
+      {44902.75, u"hh:mm:ss", "18:00:00"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf16ToCp1252(FormatCellValue(CellValue::Number(c.value), c.code, locale, DateSystem::d1904)), c.text)
+        << Utf16ToCp1252(c.code);
+  }
+  EXPECT_EQ(Show(CellValue::Number(46364), u"dd.mm.yyyy"), "08.12.2026");  // the 1900 system by default
+}
+
 // Codes are taken apart once and kept per thread; the regional settings are applied at each
 // rendering, and more codes than the cache holds still render each as its own.
 TEST(NumberFormat, ReusedCodesRenderAsFresh) {
