@@ -273,139 +273,6 @@ void AppendNumber(const NumberPattern& pattern, double value, const Locale& loca
   }
 }
 
-// ---- date and time runs ----
-
-// One code of a date-time run: a letter repeated `count` times (its meaning decided by
-// the letter, the count and whether it follows an hour), AM/PM, A/P, or another character.
-struct DateTimeCode {
-  enum class Kind : std::uint8_t { Letters, AmPm, AOrP };
-  Kind kind = Kind::Letters;
-  char16_t upper = 0;       // the character in upper case
-  char16_t written = 0;     // as written; of A/P the A
-  char16_t written_pm = 0;  // of A/P the P
-  std::size_t count = 1;
-  bool after_hour = false;  // an h code with only non-letters since: m is minutes
-};
-
-struct DateTimeRun {
-  std::vector<DateTimeCode> codes;
-  bool twelve_hour = false;  // the run holds an AM/PM code
-  bool shows_date = false;   // a day, month or year code: the date is decoded only then
-};
-
-// Takes apart one date-time run (after the hour-mark rewrite).
-DateTimeRun ParseDateTimeRun(const Text& run) {
-  DateTimeRun parsed;
-  Text upper;
-  for (char16_t c : run) upper += Upper(c);
-  parsed.twelve_hour = upper.find(u"AMPM") != Text::npos || upper.find(u"A/P") != Text::npos;
-
-  bool after_hour = false;
-  size_t i = 0;
-  while (i < run.size()) {
-    const char16_t c = run[i];
-    const char16_t u = Upper(c);
-    DateTimeCode code;
-    if (upper.compare(i, 4, u"AMPM") == 0) {
-      code.kind = DateTimeCode::Kind::AmPm;
-      parsed.codes.push_back(code);
-      i += 4;
-      after_hour = false;
-      continue;
-    }
-    if (upper.compare(i, 3, u"A/P") == 0) {
-      code.kind = DateTimeCode::Kind::AOrP;
-      code.written = run[i];
-      code.written_pm = run[i + 2];
-      parsed.codes.push_back(code);
-      i += 3;
-      after_hour = false;
-      continue;
-    }
-    while (i + code.count < run.size() && Upper(run[i + code.count]) == u && IsLetter(c)) ++code.count;
-    code.upper = u;
-    code.written = c;
-    code.after_hour = after_hour;
-    if (u == u'D' || u == u'Y' || (u == u'M' && (code.count > 2 || !after_hour))) parsed.shows_date = true;
-    parsed.codes.push_back(code);
-    if (u == u'H') {
-      after_hour = true;
-    } else if (IsLetter(c)) {
-      after_hour = false;
-    }
-    i += code.count;
-  }
-  return parsed;
-}
-
-// Days from 1899-12-30 to 1904-01-01: a 1904-system serial plus this is a 1900-system one.
-constexpr double kDays1904 = 1462;
-
-void AppendDateTime(const DateTimeRun& run, double value, DateSystem date_system, const Locale& locale, Text& out) {
-  const double date_value = date_system == DateSystem::d1904 ? value + kDays1904 : value;
-  const DateParts date = run.shows_date ? DecodeDate(date_value) : DateParts{};
-  const TimeParts time = DecodeTime(value);
-  const int day = run.shows_date ? static_cast<int>(DateOf(date_value)) : 0;
-  const int day_of_week = ((day % 7) + 7 + 6) % 7;  // 1899-12-30 was a Saturday
-
-  for (const DateTimeCode& code : run.codes) {
-    if (code.kind == DateTimeCode::Kind::AmPm) {
-      AppendCp1252(out, time.hour < 12 ? locale.amText : locale.pmText);
-      continue;
-    }
-    if (code.kind == DateTimeCode::Kind::AOrP) {
-      out += time.hour >= 12 ? code.written_pm : code.written;
-      continue;
-    }
-    const std::size_t count = code.count;
-    switch (code.upper) {
-      case u'D':
-        if (count <= 2) AppendInteger(out, date.day, count == 2);
-        else if (count == 3) AppendCp1252(out, locale.shortDayNames[day_of_week]);
-        else if (count == 4) AppendCp1252(out, locale.longDayNames[day_of_week]);
-        else AppendCp1252(out, FormatDateTime(locale.shortDateFormat, date_value, locale));
-        break;
-      case u'M':
-        if (count <= 2 && code.after_hour) AppendInteger(out, time.minute, count == 2);
-        else if (count <= 2) AppendInteger(out, date.month, count == 2);
-        else if (count == 3) AppendCp1252(out, locale.shortMonthNames[date.month - 1]);
-        else AppendCp1252(out, locale.longMonthNames[date.month - 1]);
-        break;
-      case u'Y':
-        if (count <= 2) AppendInteger(out, date.year % 100, true);
-        else AppendInteger(out, date.year, false);
-        break;
-      case u'H': {
-        int hour = time.hour;
-        if (run.twelve_hour) hour = hour % 12 == 0 ? 12 : hour % 12;
-        AppendInteger(out, hour, count >= 2);
-        break;
-      }
-      case u'N':
-        AppendInteger(out, time.minute, count >= 2);
-        break;
-      case u'S':
-        AppendInteger(out, time.second, count >= 2);
-        break;
-      case u'T':
-        AppendCp1252(out, FormatDateTime(count >= 2 ? locale.longTimeFormat : locale.shortTimeFormat, value, locale));
-        break;
-      case u'C':
-        AppendCp1252(out, FormatDateTime(locale.shortDateFormat + " " + locale.longTimeFormat, date_value, locale));
-        break;
-      case u'/':
-        out += LocaleChar(locale.dateSeparator);
-        break;
-      case u':':
-        out += LocaleChar(locale.timeSeparator);
-        break;
-      default:
-        out.append(count, code.written);
-        break;
-    }
-  }
-}
-
 // ---- literals ----
 
 // Skips a leading colour tag: [Black] [Cyan] [Blue] [Green] [Magenta] [Red] [White] [Yellow].
@@ -458,15 +325,343 @@ bool LiteralStep(const Text& s, size_t& pos, Text& out) {
   return true;
 }
 
+// ---- dates and times ----
+
+bool StartsWithUpper(const Text& s, size_t pos, std::u16string_view upper) {
+  if (s.size() - pos < upper.size()) return false;
+  for (size_t i = 0; i < upper.size(); ++i) {
+    if (Upper(s[pos + i]) != upper[i]) return false;
+  }
+  return true;
+}
+
+// The unit of an elapsed count at `pos` ("[h]", "[mm]", "[ss]": H, M or S) and its length
+// in letters; 0 when there is none.
+char16_t ElapsedUnit(const Text& s, size_t pos, size_t& letters) {
+  if (pos >= s.size() || s[pos] != u'[') return 0;
+  const char16_t unit = pos + 1 < s.size() ? Upper(s[pos + 1]) : 0;
+  if (unit != u'H' && unit != u'M' && unit != u'S') return 0;
+  letters = 1;
+  while (pos + 1 + letters < s.size() && Upper(s[pos + 1 + letters]) == unit) ++letters;
+  return pos + 1 + letters < s.size() && s[pos + 1 + letters] == u']' ? unit : 0;
+}
+
+// Whether a section shows a date or a time: it holds a day, month, year, hour, minute or
+// second code, an elapsed count, AM/PM or A/P outside literal text and brackets.
+bool HasDateTimeCode(const Text& s) {
+  Text skipped;
+  size_t pos = 0;
+  while (pos < s.size()) {
+    size_t letters = 0;
+    if (ElapsedUnit(s, pos, letters) != 0) return true;
+    if (BracketStep(s, pos, skipped) || LiteralStep(s, pos, skipped)) continue;
+    switch (Upper(s[pos])) {
+      case u'C': case u'D': case u'H': case u'M': case u'N': case u'S': case u'T': case u'Y':
+        return true;
+      case u'A':
+        if (StartsWithUpper(s, pos, u"AMPM") || StartsWithUpper(s, pos, u"A/P")) return true;
+        break;
+      default:
+        break;
+    }
+    ++pos;
+  }
+  return false;
+}
+
+// One code of a date-time pattern: a letter (or another date-time character) repeated
+// `count` times, an elapsed count, the fraction of a second after seconds (".0" to
+// ".000"), AM/PM, A/P, or literal text.
+struct DateTimeCode {
+  enum class Kind : std::uint8_t { Letters, Elapsed, SecondFraction, AmPm, AOrP, Literal };
+  Kind kind = Kind::Letters;
+  char16_t upper = 0;        // the character in upper case; of an elapsed count its unit
+  char16_t written = 0;      // as written; of A/P the A
+  char16_t written_pm = 0;   // of A/P the P
+  std::size_t count = 1;     // letters; of a fraction its digits
+  bool minutes = false;      // an m or mm that shows minutes, not the month
+  bool twelve_hour = false;  // an hour whose run of date-time characters holds AM/PM or A/P
+  Text literal;
+};
+
+bool IsHourCode(const DateTimeCode& code) {
+  return (code.kind == DateTimeCode::Kind::Letters || code.kind == DateTimeCode::Kind::Elapsed) && code.upper == u'H';
+}
+
+bool IsSecondCode(const DateTimeCode& code) {
+  return (code.kind == DateTimeCode::Kind::Letters || code.kind == DateTimeCode::Kind::Elapsed) && code.upper == u'S';
+}
+
+// The codes of a whole date-time section, or of a run of date-time characters in a number
+// section (separators and letters that show nothing of the value there).
+struct DateTimePattern {
+  std::vector<DateTimeCode> codes;
+  bool shows_date = false;  // a day, month or year code: the date is decoded only then
+  int fraction_digits = 0;  // of the finest fraction of a second shown
+};
+
+// Takes the code at `pos`, a date-time character.
+void TakeDateTimeCode(const Text& s, size_t& pos, std::vector<DateTimeCode>& codes) {
+  DateTimeCode code;
+  const char16_t c = s[pos];
+  if (StartsWithUpper(s, pos, u"AMPM")) {
+    code.kind = DateTimeCode::Kind::AmPm;
+    pos += 4;
+  } else if (StartsWithUpper(s, pos, u"A/P")) {
+    code.kind = DateTimeCode::Kind::AOrP;
+    code.written = c;
+    code.written_pm = s[pos + 2];
+    pos += 3;
+  } else if (c == u'.' && pos + 1 < s.size() && s[pos + 1] == u'0' && !codes.empty() && IsSecondCode(codes.back())) {
+    code.kind = DateTimeCode::Kind::SecondFraction;
+    code.count = 0;
+    for (++pos; pos < s.size() && s[pos] == u'0'; ++pos) ++code.count;
+    code.count = std::min<std::size_t>(code.count, 3);  // milliseconds are the finest
+  } else {
+    code.upper = Upper(c);
+    code.written = c;
+    while (IsLetter(c) && pos + code.count < s.size() && Upper(s[pos + code.count]) == code.upper) ++code.count;
+    pos += code.count;
+  }
+  codes.push_back(std::move(code));
+}
+
+// Whether the next code that is not literal text or a separator is a seconds code.
+bool SecondsFollow(const std::vector<DateTimeCode>& codes, size_t i) {
+  for (++i; i < codes.size(); ++i) {
+    const DateTimeCode& code = codes[i];
+    if (IsSecondCode(code)) return true;
+    const bool separator = code.kind == DateTimeCode::Kind::Letters && !IsLetter(code.upper);
+    if (code.kind != DateTimeCode::Kind::Literal && !separator) return false;
+  }
+  return false;
+}
+
+// An m or mm shows minutes after an hour (the hour waits for the next m, whatever lies
+// between) or before seconds (with only literal text and separators between); elsewhere, and
+// as mmm or longer, the month.
+void MarkMinutes(std::vector<DateTimeCode>& codes) {
+  bool after_hour = false;
+  for (size_t i = 0; i < codes.size(); ++i) {
+    DateTimeCode& code = codes[i];
+    if (IsHourCode(code)) {
+      after_hour = true;
+    } else if (code.kind == DateTimeCode::Kind::Letters && code.upper == u'M') {
+      code.minutes = code.count <= 2 && (after_hour || SecondsFollow(codes, i));
+      after_hour = false;
+    }
+  }
+}
+
+// A date-time section taken apart: every character is a code or literal text. "-", ",",
+// "%" and the other number characters print as they stand, digit places ("0", "#", "?")
+// print nothing: such a section shows a date, never the serial number as well. AM/PM
+// makes 12-hour hours of its own run of date-time characters only (a blank or other
+// literal ends a run). False when a character is neither code nor literal.
+bool ParseDateTimeSection(const Text& s, DateTimePattern& pattern) {
+  std::vector<DateTimeCode>& codes = pattern.codes;
+  Text literal;
+  const auto add_literal = [&] {
+    if (literal.empty()) return;
+    DateTimeCode code;
+    code.kind = DateTimeCode::Kind::Literal;
+    code.literal = std::move(literal);
+    codes.push_back(std::move(code));
+    literal.clear();
+  };
+  constexpr size_t kNoRun = static_cast<size_t>(-1);
+  size_t run_begin = kNoRun;  // the first code of the current run of date-time characters
+  const auto end_run = [&] {
+    if (run_begin == kNoRun) return;
+    const auto is_am_pm = [](const DateTimeCode& code) {
+      return code.kind == DateTimeCode::Kind::AmPm || code.kind == DateTimeCode::Kind::AOrP;
+    };
+    if (std::any_of(codes.begin() + static_cast<std::ptrdiff_t>(run_begin), codes.end(), is_am_pm)) {
+      for (size_t i = run_begin; i < codes.size(); ++i) {
+        if (codes[i].kind == DateTimeCode::Kind::Letters && codes[i].upper == u'H') codes[i].twelve_hour = true;
+      }
+    }
+    run_begin = kNoRun;
+  };
+
+  size_t pos = SkipColourTag(s);
+  while (pos < s.size()) {
+    const char16_t c = s[pos];
+    if (IsDateTimeChar(c)) {
+      add_literal();
+      if (run_begin == kNoRun) run_begin = codes.size();
+      TakeDateTimeCode(s, pos, codes);
+      continue;
+    }
+    end_run();
+    size_t letters = 0;
+    if (const char16_t unit = ElapsedUnit(s, pos, letters)) {
+      add_literal();
+      DateTimeCode code;
+      code.kind = DateTimeCode::Kind::Elapsed;
+      code.upper = unit;
+      code.count = letters;
+      codes.push_back(std::move(code));
+      pos += letters + 2;
+    } else if (BracketStep(s, pos, literal) || LiteralStep(s, pos, literal)) {
+    } else if (c == u'0' || c == u'#' || c == u'?') {
+      ++pos;
+    } else if (IsNumberChar(c)) {
+      literal += c;
+      ++pos;
+    } else {
+      return false;
+    }
+  }
+  add_literal();
+  end_run();
+
+  MarkMinutes(codes);
+  for (const DateTimeCode& code : codes) {
+    if (code.kind == DateTimeCode::Kind::SecondFraction) {
+      pattern.fraction_digits = std::max(pattern.fraction_digits, static_cast<int>(code.count));
+    } else if (code.kind == DateTimeCode::Kind::Letters) {
+      const char16_t u = code.upper;
+      if (u == u'D' || u == u'Y' || u == u'C' || (u == u'M' && !code.minutes)) pattern.shows_date = true;
+    }
+  }
+  return true;
+}
+
+// Days from 1899-12-30 to 1904-01-01: a 1904-system serial plus this is a 1900-system one.
+constexpr long long kDays1904 = 1462;
+// 10000-01-01 in the 1900 system: no date of it or later can be shown.
+constexpr double kFirstDayAfterYear9999 = 2958466;
+
+// What a date-time pattern shows of a value: the value in whole milliseconds (rounded, as
+// the date and time functions round), cut to the finest fraction of a second the pattern
+// shows, so that seconds, minutes and days never show more than has passed.
+struct ShownDateTime {
+  long long total_ms = 0;  // the whole value, for elapsed counts
+  long long day = 0;       // in the 1900 system, for date codes
+  int ms_of_day = 0;
+  DateParts date;
+  int day_of_week = 0;  // 0 Sunday
+
+  double DateValue() const { return static_cast<double>(day) + static_cast<double>(ms_of_day) / kMsPerDay; }
+};
+
+// False for a value no date or time can show: negative, or beyond the year 9999.
+bool ShowDateTime(const DateTimePattern& pattern, double value, DateSystem date_system, ShownDateTime& shown) {
+  const long long offset = date_system == DateSystem::d1904 ? kDays1904 : 0;
+  if (!std::isfinite(value) || value < 0 || value + static_cast<double>(offset) >= kFirstDayAfterYear9999) return false;
+  static constexpr long long kUnitMs[] = {1000, 100, 10, 1};
+  shown.total_ms = std::llround(value * kMsPerDay);
+  shown.total_ms -= shown.total_ms % kUnitMs[pattern.fraction_digits];
+  shown.day = shown.total_ms / kMsPerDay + offset;
+  shown.ms_of_day = static_cast<int>(shown.total_ms % kMsPerDay);
+  if (pattern.shows_date) {
+    shown.date = DecodeDate(static_cast<double>(shown.day));
+    shown.day_of_week = static_cast<int>((shown.day + 6) % 7);  // 1899-12-30 was a Saturday
+  }
+  return true;
+}
+
+// `n` with at least `width` digits.
+void AppendPadded(Text& out, long long n, std::size_t width) {
+  if (width <= 2) {
+    AppendInteger(out, n, width == 2);
+    return;
+  }
+  const std::size_t start = out.size();
+  AppendInteger(out, n, false);
+  const std::size_t digits = out.size() - start;
+  if (digits < width) out.insert(start, width - digits, u'0');
+}
+
+void AppendDateTime(const DateTimePattern& pattern, const ShownDateTime& shown, const Locale& locale, Text& out) {
+  const DateParts& date = shown.date;
+  const int hour = shown.ms_of_day / 3600000;
+  const int minute = shown.ms_of_day / 60000 % 60;
+  const int second = shown.ms_of_day / 1000 % 60;
+  for (const DateTimeCode& code : pattern.codes) {
+    const std::size_t count = code.count;
+    switch (code.kind) {
+      case DateTimeCode::Kind::Literal:
+        out += code.literal;
+        continue;
+      case DateTimeCode::Kind::AmPm:
+        AppendCp1252(out, hour < 12 ? locale.amText : locale.pmText);
+        continue;
+      case DateTimeCode::Kind::AOrP:
+        out += hour >= 12 ? code.written_pm : code.written;
+        continue;
+      case DateTimeCode::Kind::Elapsed: {
+        const long long unit_ms = code.upper == u'H' ? 3600000 : code.upper == u'M' ? 60000 : 1000;
+        AppendPadded(out, shown.total_ms / unit_ms, count);
+        continue;
+      }
+      case DateTimeCode::Kind::SecondFraction: {
+        out += LocaleChar(locale.decimalSeparator);
+        int digits = shown.ms_of_day % 1000;
+        char16_t text[3];
+        for (int i = 2; i >= 0; --i, digits /= 10) text[i] = static_cast<char16_t>(u'0' + digits % 10);
+        out.append(text, count);
+        continue;
+      }
+      case DateTimeCode::Kind::Letters:
+        break;
+    }
+    switch (code.upper) {
+      case u'D':
+        if (count <= 2) AppendInteger(out, date.day, count == 2);
+        else if (count == 3) AppendCp1252(out, locale.shortDayNames[shown.day_of_week]);
+        else if (count == 4) AppendCp1252(out, locale.longDayNames[shown.day_of_week]);
+        else AppendCp1252(out, FormatDateTime(locale.shortDateFormat, shown.DateValue(), locale));
+        break;
+      case u'M':
+        if (code.minutes) AppendInteger(out, minute, count == 2);
+        else if (count <= 2) AppendInteger(out, date.month, count == 2);
+        else if (count == 3) AppendCp1252(out, locale.shortMonthNames[date.month - 1]);
+        else AppendCp1252(out, locale.longMonthNames[date.month - 1]);
+        break;
+      case u'Y':
+        if (count <= 2) AppendInteger(out, date.year % 100, true);
+        else AppendInteger(out, date.year, false);
+        break;
+      case u'H':
+        AppendInteger(out, code.twelve_hour ? (hour % 12 == 0 ? 12 : hour % 12) : hour, count >= 2);
+        break;
+      case u'N':
+        AppendInteger(out, minute, count >= 2);
+        break;
+      case u'S':
+        AppendInteger(out, second, count >= 2);
+        break;
+      case u'T':
+        AppendCp1252(out, FormatDateTime(count >= 2 ? locale.longTimeFormat : locale.shortTimeFormat, shown.DateValue(), locale));
+        break;
+      case u'C':
+        AppendCp1252(out, FormatDateTime(locale.shortDateFormat + " " + locale.longTimeFormat, shown.DateValue(), locale));
+        break;
+      case u'/':
+        out += LocaleChar(locale.dateSeparator);
+        break;
+      case u':':
+        out += LocaleChar(locale.timeSeparator);
+        break;
+      default:
+        out.append(count, code.written);
+        break;
+    }
+  }
+}
+
 // ---- sections ----
 
 struct CellText {};  // the "@" of a text section
 
-// What a section shows: literal text, date-time runs and digit patterns for a number,
-// literal text and the cell's text for a string. A section that has a character no step
-// takes cannot render: the value is then shown as plain text.
+// What a section shows: a date-time pattern, or literal text, separators and digit patterns,
+// for a number; literal text and the cell's text for a string. A section that has a
+// character no step takes cannot render: the value is then shown as plain text.
 struct Section {
-  std::vector<std::variant<Text, DateTimeRun, NumberPattern>> number_steps;
+  bool shows_date_time = false;  // the number steps are one date-time pattern
+  std::vector<std::variant<Text, DateTimePattern, NumberPattern>> number_steps;
   bool renders_number = true;
   std::vector<std::variant<Text, CellText>> text_steps;
   bool renders_text = true;
@@ -488,34 +683,21 @@ void AddLiteral(Steps& steps, Text& literal) {
   literal.clear();
 }
 
-// The number steps: rounds of a bracket, a literal, a date-time run and a number run; a
-// round that takes nothing stops the section.
+// The number steps: rounds of a bracket, a literal, a run of date-time characters (here only
+// separators and letters that show nothing of the value) and a number run; a round that
+// takes nothing stops the section.
 void ParseNumberSteps(const Text& s, Section& section) {
   Text literal;
   size_t pos = SkipColourTag(s);
-  bool hour_mark = false;
   while (pos < s.size()) {
     const size_t round_start = pos;
     BracketStep(s, pos, literal);
     LiteralStep(s, pos, literal);
     if (pos < s.size() && IsDateTimeChar(s[pos])) {
-      size_t end = pos;
-      while (end < s.size() && IsDateTimeChar(s[end])) ++end;
-      Text run = s.substr(pos, end - pos);
-      // An m after an h (in this run or an earlier one) means minutes.
-      for (size_t i = 0; i < run.size(); ++i) {
-        const char16_t u = Upper(run[i]);
-        if (u == u'H') {
-          hour_mark = true;
-        } else if (u == u'M' && hour_mark) {
-          while (i < run.size() && Upper(run[i]) == u'M') run[i++] = u'n';
-          --i;
-          hour_mark = false;
-        }
-      }
+      DateTimePattern run;
+      while (pos < s.size() && IsDateTimeChar(s[pos])) TakeDateTimeCode(s, pos, run.codes);
       AddLiteral(section.number_steps, literal);
-      section.number_steps.emplace_back(ParseDateTimeRun(run));
-      pos = end;
+      section.number_steps.emplace_back(std::move(run));
     }
     if (pos < s.size() && IsNumberChar(s[pos])) {
       size_t end = pos;
@@ -554,13 +736,27 @@ void ParseTextSteps(const Text& s, Section& section) {
   AddLiteral(section.text_steps, literal);
 }
 
+// What a date or time format shows of a value it cannot show, as spreadsheets fill such a
+// cell with "#".
+constexpr std::u16string_view kNoDateTime = u"####";
+
 bool RenderNumber(const Section& section, double value, DateSystem date_system, const Locale& locale, Text& out) {
   if (!section.renders_number) return false;
+  if (section.shows_date_time) {
+    const DateTimePattern& pattern = std::get<DateTimePattern>(section.number_steps.front());
+    ShownDateTime shown;
+    if (ShowDateTime(pattern, value, date_system, shown)) {
+      AppendDateTime(pattern, shown, locale, out);
+    } else {
+      out += kNoDateTime;
+    }
+    return true;
+  }
   for (const auto& step : section.number_steps) {
     if (const Text* literal = std::get_if<Text>(&step)) {
       out += *literal;
-    } else if (const DateTimeRun* run = std::get_if<DateTimeRun>(&step)) {
-      AppendDateTime(*run, value, date_system, locale, out);
+    } else if (const DateTimePattern* run = std::get_if<DateTimePattern>(&step)) {
+      AppendDateTime(*run, ShownDateTime{}, locale, out);  // separators only: nothing of the value
     } else {
       const NumberPattern& pattern = std::get<NumberPattern>(step);
       double scaled = value;
@@ -618,7 +814,15 @@ ParsedFormat ParseFormat(const Text& format_code) {
   format.sections.resize(texts.size());
   for (size_t i = 0; i < texts.size(); ++i) {
     Section& section = format.sections[i];
-    ParseNumberSteps(texts[i], section);
+    DateTimePattern date_time;
+    if (!HasDateTimeCode(texts[i])) {
+      ParseNumberSteps(texts[i], section);
+    } else if (ParseDateTimeSection(texts[i], date_time)) {
+      section.shows_date_time = true;
+      section.number_steps.emplace_back(std::move(date_time));
+    } else {
+      section.renders_number = false;
+    }
     ParseTextSteps(texts[i], section);
     section.has_at = texts[i].find(u'@') != Text::npos;
   }
@@ -753,6 +957,10 @@ void FormatCellValue(const CellValue& value, const std::u16string& format_code, 
     shown = -v;
   } else if (v == 0 && sections.size() >= 3) {
     chosen = &sections[2];
+  }
+  if (chosen->shows_date_time && v < 0) {  // whichever section shows it
+    into = kNoDateTime;
+    return;
   }
   if (!RenderNumber(*chosen, shown, date_system, locale, into)) {
     into.clear();

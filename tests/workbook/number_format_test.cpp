@@ -40,8 +40,8 @@ TEST(NumberFormat, RendersTheWorkedForms) {
       {-5, u"#,##0 _$;[Red]-#,##0 _$", "-5  "},
       {0.5, u"# ?" u"?/??", "0,5"},
       {7, u"", "7"},
-      {time_12_34_56, u"mm:ss", "12:56"},          // no hour before: the month
-      {time_12_34_56, u"[h]:mm:ss", ":12:56"},     // the bracket is skipped
+      {time_12_34_56, u"mm:ss", "34:56"},          // before seconds: the minutes
+      {time_12_34_56, u"[h]:mm:ss", "12:34:56"},   // elapsed hours
       {time_12_34_56, u"hh mm", "12 34"},          // the hour mark reaches the next run
       {time_12_34_56 + 46364, u"hh mm mm", "12 34 12"},
       {5, u"0?", "5"},                             // "?" stops: plain text
@@ -114,6 +114,63 @@ TEST(NumberFormat, GeneralFormatOfEdgeNumbers) {
   for (const auto& c : cases) {
     EXPECT_EQ(Show(CellValue::Number(c.value), u""), c.text) << c.value;
     EXPECT_EQ(Show(CellValue::Number(c.value), u"General"), c.text) << c.value;
+  }
+}
+
+// Date and time sections as spreadsheets show them: "-", "," and blanks between the parts
+// are literal text, digit places print nothing of the serial, m before seconds is minutes,
+// elapsed counts in brackets show all hours, minutes or seconds; seconds and their fractions
+// are cut, not rounded up; a negative value or a day past the year 9999 shows "####".
+TEST(NumberFormat, ShowsDatesAndTimesAsSpreadsheetsDo) {
+  const double time_12_34_56 = (12 * 3600 + 34 * 60 + 56) / 86400.0;
+  const double d_28_30_45 = (28 * 3600 + 30 * 60 + 45) / 86400.0;  // 1.18802083...
+  const double noon_567 = 0.5 + 0.5678 / 86400;                     // 12:00:00.5678
+  const struct {
+    double value;
+    const char16_t* code;
+    const char* text;
+  } cases[] = {
+      {37075, u"d-mmm-yy", "3-Jul-01"},
+      {37075, u"d-mmm", "3-Jul"},
+      {37075, u"mmm-yy", "Jul-01"},
+      {37075, u"yyyy-mm-dd", "2001-07-03"},
+      {37075.5, u"m/d/yy h:mm", "7.3.01 12:00"},     // "/" is the date separator
+      {37075, u"d,mmm yyyy", "3,Jul 2001"},
+      {37075, u"yyyy #0 ?", "2001  "},                // digit places print nothing
+      {37075, u"[$-409]d-mmm-yy;@", "3-Jul-01"},
+      {37075, u"[Red]dd.mm.yyyy", "03.07.2001"},
+      {37075.25, u"dd.mm.yyyy \"at\" h AM/PM", "03.07.2001 at 6 AM"},
+      {time_12_34_56, u"m:s", "34:56"},
+      {37075 + time_12_34_56, u"dd mm ss", "03 34 56"},
+      {time_12_34_56, u"h d m", "12 30 34"},          // the hour waits for the next m
+      {46364 + time_12_34_56, u"hh:mmm", "12:Dec"},   // mmm is always the month
+      {46364 + time_12_34_56, u"hh:nn", "12:34"},
+      {d_28_30_45, u"[h]:mm:ss", "28:30:45"},
+      {1.18802083333, u"[h]:mm:ss", "28:30:45"},
+      {d_28_30_45, u"[hh]:mm", "28:30"},
+      {d_28_30_45, u"[H]", "28"},
+      {d_28_30_45, u"[mm]:ss", "1710:45"},
+      {d_28_30_45, u"[m]", "1710"},
+      {d_28_30_45, u"[ss]", "102645"},
+      {d_28_30_45, u"[s].00", "102645,00"},
+      {1.0 / 24, u"[hhh]:mm", "001:00"},
+      {noon_567, u"hh:mm:ss.000", "12:00:00,568"},
+      {noon_567, u"hh:mm:ss.00", "12:00:00,56"},
+      {noon_567, u"mm:ss.0", "00:00,5"},
+      {noon_567, u"hh:mm:ss", "12:00:00"},
+      {0.99999999, u"yyyy-mm-dd hh:mm:ss", "1899-12-30 23:59:59"},
+      {0.99999999, u"[s]", "86399"},
+      {-0.5, u"hh:mm", "####"},
+      {-1.5, u"[h]:mm", "####"},
+      {-1.5, u"[h]:mm;-[h]:mm", "####"},
+      {-37075, u"yyyy-mm-dd", "####"},
+      {-5, u"yyyy;0", "5"},                           // a number section for negatives
+      {2958465.5, u"yyyy-mm-dd", "9999-12-31"},
+      {2958466, u"yyyy-mm-dd", "####"},
+      {0.5, u"General", "0,5"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Show(CellValue::Number(c.value), c.code), c.text) << Utf16ToCp1252(c.code) << " " << c.value;
   }
 }
 
