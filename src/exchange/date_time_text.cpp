@@ -206,6 +206,10 @@ std::u16string LocalePatternToFormatCode(std::string_view pattern) {
       ++i;
     } else if (c == 'z') {
       code += u'0';
+    } else if (c == 'M') {
+      // The month in the lower case that workbooks are written with; the locale's minutes
+      // ("mm") follow an hour, which keeps them minutes in the workbook code.
+      code += u'm';
     } else {
       code += static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(c)));
     }

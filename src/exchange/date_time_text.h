@@ -26,8 +26,9 @@ namespace ln40 {
 bool ParseDateTimeText(std::string_view text, const Locale& locale, int default_year, TDateTime& value);
 
 // A date or time pattern of the locale ("dd.MM.yyyy", "h:mm AP") as a workbook number
-// format code ("dd.MM.yyyy", "h:mm AM/PM"): quoted literals become double-quoted, the
-// AP marker becomes AM/PM, milliseconds become zeros.
+// format code ("dd.mm.yyyy", "h:mm AM/PM"): the month letter M becomes the workbook's
+// lower-case m, quoted literals become double-quoted, the AP marker becomes AM/PM,
+// milliseconds become zeros (fractions of a second).
 std::u16string LocalePatternToFormatCode(std::string_view pattern);
 
 // Whether `text` reads as a date, a time or both, and the code to show it with: the date

@@ -12,8 +12,8 @@
 #include "text/codepage.h"
 #include "text/date_time.h"
 
-// A format code is taken apart once into sections of steps (literal text, a date-time run,
-// a digit pattern, the cell's text) and kept in a small per-thread cache, since a workbook
+// A format code is taken apart once into sections (a date-time pattern, or steps of literal
+// text, separators and digit patterns; for strings literal text and the cell's text) and kept in a small per-thread cache, since a workbook
 // renders many cells with a handful of codes. Rendering then only runs the steps.
 namespace ln40 {
 namespace {

@@ -1,6 +1,9 @@
 #pragma once
 // Rendering a workbook cell the way its number format code shows it: sections, colour and
-// currency tags, quoted and escaped literals, date and time codes and digit patterns. A
+// currency tags, quoted and escaped literals, date and time codes (elapsed [h] [m] [s] and
+// fractions of a second too) and digit patterns. A section with a date or time code shows
+// a date or time only: its other characters are literal text, its digit places show
+// nothing, and a value no date can show (negative, or past the year 9999) shows "####". A
 // code it cannot follow falls back to the plain text of the value. Never fails.
 #include <string>
 #include <variant>

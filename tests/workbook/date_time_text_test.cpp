@@ -7,6 +7,8 @@
 #include "text/date_time.h"
 #include "exchange/cell_from_text.h"
 #include "exchange/date_time_text.h"
+#include "text/codepage.h"
+#include "xls/number_format.h"
 
 namespace ln40 {
 namespace {
@@ -56,11 +58,11 @@ TEST(ReadDateTimeText, ReadsDatesAndTimesAndRefusesDecimalLookingTexts) {
   const std::vector<DateTimeCase> cases = {
       {"12:34:56", worked, u"", u"hh:mm:ss", true, Time(12, 34, 56), u"hh:mm:ss"},
       {"8:05", worked, u"", u"hh:mm:ss", true, Time(8, 5, 0), u"hh:mm:ss"},
-      {"08.12.2026", worked, u"", u"hh:mm:ss", true, 46364, u"dd.MM.yyyy"},
-      {"08.12.2026 12:00", worked, u"", u"hh:mm:ss", true, 46364.5, u"dd.MM.yyyy hh:mm:ss"},
-      {"1-2", worked, u"", u"hh:mm:ss", true, Day(kYear, 2, 1), u"dd.MM.yyyy"},
-      {"8/12/26", worked, u"", u"hh:mm:ss", true, 46364, u"dd.MM.yyyy"},
-      {"2026-12-08", worked, u"", u"hh:mm:ss", true, 46364, u"dd.MM.yyyy"},
+      {"08.12.2026", worked, u"", u"hh:mm:ss", true, 46364, u"dd.mm.yyyy"},
+      {"08.12.2026 12:00", worked, u"", u"hh:mm:ss", true, 46364.5, u"dd.mm.yyyy hh:mm:ss"},
+      {"1-2", worked, u"", u"hh:mm:ss", true, Day(kYear, 2, 1), u"dd.mm.yyyy"},
+      {"8/12/26", worked, u"", u"hh:mm:ss", true, 46364, u"dd.mm.yyyy"},
+      {"2026-12-08", worked, u"", u"hh:mm:ss", true, 46364, u"dd.mm.yyyy"},
       {"  8:05  ", worked, u"", u"", true, Time(8, 5, 0), u"HH:mm"},
       {"1:30 PM", worked, u"", u"h:mm AMPM", true, Time(13, 30, 0), u"h:mm AM/PM"},
       {"12:15am", worked, u"", u"hh:mm:ss", true, Time(0, 15, 0), u"hh:mm:ss"},
@@ -93,11 +95,29 @@ TEST(ReadDateTimeText, ReadsDatesAndTimesAndRefusesDecimalLookingTexts) {
   }
 }
 
+// The month is the workbook's lower-case m, as workbooks are written; minutes stay minutes
+// after the hour. Each code shows the value as the locale's pattern would.
 TEST(LocalePatternToFormatCode, TurnsLocalePatternsIntoNumberFormatCodes) {
-  EXPECT_EQ(LocalePatternToFormatCode("dd.MM.yyyy"), u"dd.MM.yyyy");
-  EXPECT_EQ(LocalePatternToFormatCode("h:mm AP"), u"h:mm AM/PM");
-  EXPECT_EQ(LocalePatternToFormatCode("HH:mm:ss.zzz"), u"HH:mm:ss.000");
-  EXPECT_EQ(LocalePatternToFormatCode("d 'de' MMMM"), u"d \"de\" MMMM");
+  const struct {
+    const char* pattern;
+    std::u16string code;
+    const char* shown;  // 2026-12-08 12:34:56.789 in the worked locale
+  } cases[] = {
+      {"dd.MM.yyyy", u"dd.mm.yyyy", "08.12.2026"},
+      {"M/d/yy", u"m/d/yy", "12.8.26"},
+      {"yyyy-MM-dd HH:mm", u"yyyy-mm-dd HH:mm", "2026-12-08 12:34"},
+      {"h:mm AP", u"h:mm AM/PM", "12:34 PM"},
+      {"HH:mm:ss.zzz", u"HH:mm:ss.000", "12:34:56.789"},
+      {"d 'de' MMMM", u"d \"de\" mmmm", "8 de December"},
+      {"d 'MM'", u"d \"MM\"", "8 MM"},
+  };
+  const TDateTime when = 46364 + (((12 * 60 + 34) * 60 + 56) * 1000 + 789) / 86400000.0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    const std::u16string code = LocalePatternToFormatCode(c.pattern);
+    EXPECT_EQ(code, c.code);
+    EXPECT_EQ(Utf16ToCp1252(FormatCellValue(CellValue::Number(when), code, Locale::WorkedExample())), c.shown);
+  }
 }
 
 struct NumberCase {

@@ -144,9 +144,9 @@ TEST(GridExcelIO, TextsBecomeTypedCellsAndComeBackAsTheirFormatsShowThem) {
                       {"TRUE", CellValue::Kind::Boolean, 1, u"", "True"},
                       {"true", CellValue::Kind::Boolean, 1, u"", "True"},
                       {"False", CellValue::Kind::Boolean, 0, u"", "False"},
-                      {"1-2", CellValue::Kind::Number, 46054, u"dd.MM.yyyy", "01.02.2026"},
-                      {"08.12.2026", CellValue::Kind::Number, 46364, u"dd.MM.yyyy", "08.12.2026"},
-                      {"08.12.2026 12:00", CellValue::Kind::Number, 46364.5, u"dd.MM.yyyy hh:mm:ss",
+                      {"1-2", CellValue::Kind::Number, 46054, u"dd.mm.yyyy", "01.02.2026"},
+                      {"08.12.2026", CellValue::Kind::Number, 46364, u"dd.mm.yyyy", "08.12.2026"},
+                      {"08.12.2026 12:00", CellValue::Kind::Number, 46364.5, u"dd.mm.yyyy hh:mm:ss",
                        "08.12.2026 12:00:00"},
                       {"12:34:56.789", CellValue::Kind::String, 0, u"", "12:34:56.789"},
                       {"-3.5", CellValue::Kind::Number, -3.5, u"", "-3.5"},
@@ -160,7 +160,7 @@ TEST(GridExcelIO, WithTheDecimalComma12Point30StaysTextAnd1Dash2IsADate) {
   CheckTypedCells(CommaLocale(), {
                                      {"12.30", CellValue::Kind::String, 0, u"", "12.30"},
                                      {"12,30", CellValue::Kind::Number, 12.3, u"", "12,3"},
-                                     {"1-2", CellValue::Kind::Number, 46054, u"dd.MM.yyyy", "01.02.2026"},
+                                     {"1-2", CellValue::Kind::Number, 46054, u"dd.mm.yyyy", "01.02.2026"},
                                  });
 }
 

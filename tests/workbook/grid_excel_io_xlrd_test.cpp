@@ -98,7 +98,7 @@ TEST(GridExcelIOXlrd, BothTablesReadInXlrdWithTheRightTypes) {
       {0, 0, 9, "blank", "", "General"},
       {0, 0, 11, "date", "0.029247685185185186", kTimeCode},
       {0, 1, 0, "bool", "1", "General"},
-      {0, 1, 1, "date", "46054", "dd.MM.yyyy"},
+      {0, 1, 1, "date", "46054", "dd.mm.yyyy"},
       {0, 1, 2, "blank", "", "General"},
       {1, 0, 0, "text", "12:34:56.789", "General"},
       {1, 0, 1, "date", "0.33680555555555558", kTimeCode},

@@ -175,7 +175,7 @@ TEST(NumberFormat, ShowsDatesAndTimesAsSpreadsheetsDo) {
 }
 
 // A workbook in the 1904 date system counts its serials from 1904-01-01: its dates move by
-// 1462 days, its times of day do not.
+// 1462 days, its times of day and elapsed times do not.
 TEST(NumberFormat, DatesOfThe1904DateSystem) {
   const Locale locale = WorkedLocale();
   const struct {
@@ -187,6 +187,8 @@ TEST(NumberFormat, DatesOfThe1904DateSystem) {
       {44902.75, u"dd.mm.yyyy hh:mm", "08.12.2026 18:00"},
       {44902.75, u"ddd", "Tue"},
       {44902.75, u"hh:mm:ss", "18:00:00"},
+      {1.5, u"[h]:mm", "36:00"},  // elapsed time is no date
+      {-0.5, u"hh:mm", "####"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Utf16ToCp1252(FormatCellValue(CellValue::Number(c.value), c.code, locale, DateSystem::d1904)), c.text)
