@@ -380,7 +380,7 @@ struct DateTimeCode {
   char16_t written_pm = 0;   // of A/P the P
   std::size_t count = 1;     // letters; of a fraction its digits
   bool minutes = false;      // an m or mm that shows minutes, not the month
-  bool twelve_hour = false;  // an hour whose run of date-time characters holds AM/PM or A/P
+  bool twelve_hour = false;  // an hour in a section that holds AM/PM or A/P
   Text literal;
 };
 
@@ -455,9 +455,9 @@ void MarkMinutes(std::vector<DateTimeCode>& codes) {
 
 // A date-time section taken apart: every character is a code or literal text. "-", ",",
 // "%" and the other number characters print as they stand, digit places ("0", "#", "?")
-// print nothing: such a section shows a date, never the serial number as well. AM/PM
-// makes 12-hour hours of its own run of date-time characters only (a blank or other
-// literal ends a run). False when a character is neither code nor literal.
+// print nothing: such a section shows a date, never the serial number as well. An AM/PM
+// or A/P code makes every hour of its section 12-hour, as spreadsheets show "h:mm AM/PM"
+// ("9:36 PM"). False when a character is neither code nor literal.
 bool ParseDateTimeSection(const Text& s, DateTimePattern& pattern) {
   std::vector<DateTimeCode>& codes = pattern.codes;
   Text literal;
@@ -469,31 +469,14 @@ bool ParseDateTimeSection(const Text& s, DateTimePattern& pattern) {
     codes.push_back(std::move(code));
     literal.clear();
   };
-  constexpr size_t kNoRun = static_cast<size_t>(-1);
-  size_t run_begin = kNoRun;  // the first code of the current run of date-time characters
-  const auto end_run = [&] {
-    if (run_begin == kNoRun) return;
-    const auto is_am_pm = [](const DateTimeCode& code) {
-      return code.kind == DateTimeCode::Kind::AmPm || code.kind == DateTimeCode::Kind::AOrP;
-    };
-    if (std::any_of(codes.begin() + static_cast<std::ptrdiff_t>(run_begin), codes.end(), is_am_pm)) {
-      for (size_t i = run_begin; i < codes.size(); ++i) {
-        if (codes[i].kind == DateTimeCode::Kind::Letters && codes[i].upper == u'H') codes[i].twelve_hour = true;
-      }
-    }
-    run_begin = kNoRun;
-  };
-
   size_t pos = SkipColourTag(s);
   while (pos < s.size()) {
     const char16_t c = s[pos];
     if (IsDateTimeChar(c)) {
       add_literal();
-      if (run_begin == kNoRun) run_begin = codes.size();
       TakeDateTimeCode(s, pos, codes);
       continue;
     }
-    end_run();
     size_t letters = 0;
     if (const char16_t unit = ElapsedUnit(s, pos, letters)) {
       add_literal();
@@ -514,8 +497,15 @@ bool ParseDateTimeSection(const Text& s, DateTimePattern& pattern) {
     }
   }
   add_literal();
-  end_run();
 
+  const auto is_am_pm = [](const DateTimeCode& code) {
+    return code.kind == DateTimeCode::Kind::AmPm || code.kind == DateTimeCode::Kind::AOrP;
+  };
+  if (std::any_of(codes.begin(), codes.end(), is_am_pm)) {
+    for (DateTimeCode& code : codes) {
+      if (code.kind == DateTimeCode::Kind::Letters && code.upper == u'H') code.twelve_hour = true;
+    }
+  }
   MarkMinutes(codes);
   for (const DateTimeCode& code : codes) {
     if (code.kind == DateTimeCode::Kind::SecondFraction) {
