@@ -145,7 +145,7 @@ class TGridTable::SortKeys {
     std::array<std::vector<double>, 4> values;
   };
 
-  std::string_view Text(const Column& column, size_t i) const { return rows_[i + 1].cells[column.col]; }
+  std::string_view Text(const Column& column, size_t i) const { return rows_[i + 1].Text(column.col); }
 
   static int CompareValues(double a, double b) { return (a > b) - (a < b); }
 
@@ -192,7 +192,10 @@ class TGridTable::SortKeys {
 #if defined(__GNUC__)
       // After a sort the rows' cells lie scattered in memory; ask for them a little ahead.
       constexpr size_t kAhead = 8;
-      if (i + kAhead < n_) __builtin_prefetch(rows_[i + 1 + kAhead].cells.data() + column.col);
+      if (i + kAhead < n_) {
+        const std::vector<std::string>& ahead = rows_[i + 1 + kAhead].cells;
+        if (column.col < ahead.size()) __builtin_prefetch(ahead.data() + column.col);
+      }
 #endif
       texts[i] = Text(column, i);
       const CellClass cls = ClassifyCellText(texts[i], locale_);
@@ -246,10 +249,20 @@ TGridTable::TGridTable(int col_count) {
   rows_.push_back(NewRow());
 }
 
-TGridTable::RowData TGridTable::NewRow() const {
-  RowData row;
-  row.cells.resize(widths_.size());
-  return row;
+TGridTable::RowData TGridTable::NewRow() const { return RowData(); }
+
+const std::string& TGridTable::RowData::Text(size_t col) const {
+  return col < cells.size() ? cells[col] : kEmptyText;
+}
+
+void TGridTable::RowData::SetText(size_t col, const std::string& text) {
+  if (col < cells.size()) {
+    cells[col] = text;
+  } else if (!text.empty()) {
+    std::string copy = text;  // growing moves the row's cells, and `text` may be one of them
+    cells.resize(col + 1);
+    cells[col] = std::move(copy);
+  }
 }
 
 bool TGridTable::InTable(int col, int row) const {
@@ -278,9 +291,9 @@ const std::string& TGridTable::Cell(int col, int row) const {
   if (!InTable(col, row)) return kEmptyText;
   int top = row;
   if (const SpanAttr* span = FindCover(col, row, top)) {
-    return rows_[static_cast<size_t>(top)].cells[static_cast<size_t>(span->col)];
+    return rows_[static_cast<size_t>(top)].Text(static_cast<size_t>(span->col));
   }
-  return rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(col)];
+  return rows_[static_cast<size_t>(row)].Text(static_cast<size_t>(col));
 }
 
 void TGridTable::SetCell(int col, int row, const std::string& text) {
@@ -290,7 +303,16 @@ void TGridTable::SetCell(int col, int row, const std::string& text) {
     col = span->col;
     row = top;
   }
-  rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(col)] = text;
+  rows_[static_cast<size_t>(row)].SetText(static_cast<size_t>(col), text);
+}
+
+int TGridTable::UsedWidth(int row) const {
+  if (row < 0 || row >= RowCount()) return 0;
+  if (span_count_ > 0) return ColCount();
+  const std::vector<std::string>& cells = rows_[static_cast<size_t>(row)].cells;
+  size_t width = cells.size();
+  while (width > 0 && cells[width - 1].empty()) --width;
+  return static_cast<int>(width);
 }
 
 void TGridTable::SetRowCount(int count) {
@@ -343,7 +365,7 @@ void TGridTable::DeleteRow(int row, int count) {
 
 void TGridTable::ClearBody() {
   for (size_t r = 1; r < rows_.size(); ++r) {
-    for (std::string& cell : rows_[r].cells) cell.clear();
+    std::vector<std::string>().swap(rows_[r].cells);
   }
 }
 
@@ -410,7 +432,10 @@ void TGridTable::EraseRows(int row, int count) {
 // Columns [col, col + count) become new empty columns; 0 <= col <= ColCount(), count >= 1.
 void TGridTable::InsertColumns(int col, int count) {
   for (RowData& row : rows_) {
-    row.cells.insert(row.cells.begin() + col, static_cast<size_t>(count), std::string());
+    // Cells right of the row's stored ones are empty already, and stay so.
+    if (static_cast<size_t>(col) < row.cells.size()) {
+      row.cells.insert(row.cells.begin() + col, static_cast<size_t>(count), std::string());
+    }
     for (SpanAttr& span : row.spans) {
       if (span.col >= col) {
         span.col += count;
@@ -434,7 +459,9 @@ void TGridTable::InsertColumns(int col, int count) {
 void TGridTable::RemoveColumns(int col, int count) {
   const int end = col + count;
   for (RowData& row : rows_) {
-    row.cells.erase(row.cells.begin() + col, row.cells.begin() + end);
+    if (static_cast<size_t>(col) < row.cells.size()) {
+      row.cells.erase(row.cells.begin() + col, row.cells.begin() + std::min<size_t>(end, row.cells.size()));
+    }
     if (!row.spans.empty()) {
       for (SpanAttr& span : row.spans) {
         const int span_end = span.col + span.width;
@@ -654,11 +681,11 @@ void TGridTable::MergeColumns(int a, int b) {
   if (a < 0 || b < 0 || a >= ColCount() || b >= ColCount() || a == b) return;
   std::string joined;
   for (size_t r = 1; r < rows_.size(); ++r) {
-    std::vector<std::string>& cells = rows_[r].cells;
-    joined.assign(cells[static_cast<size_t>(a)]);
+    RowData& row = rows_[r];
+    joined.assign(row.Text(static_cast<size_t>(a)));
     joined += ' ';
-    joined += cells[static_cast<size_t>(b)];
-    cells[static_cast<size_t>(a)] = TrimBlanks(joined);
+    joined += row.Text(static_cast<size_t>(b));
+    row.SetText(static_cast<size_t>(a), std::string(TrimBlanks(joined)));
   }
   RemoveColumn(b);
 }
@@ -680,7 +707,7 @@ void TGridTable::GroupByColumn(int col) {
   Ungroup();
 
   const auto c = static_cast<size_t>(col);
-  group_heading_ = rows_[0].cells[c];
+  group_heading_ = rows_[0].Text(c);
   group_width_ = widths_[c];
   sort_column_ = col;
   SortRows(col, sort_direction_);
@@ -696,15 +723,15 @@ void TGridTable::GroupByColumn(int col) {
   grouped.push_back(std::move(rows_[0]));
   size_t r = 1;
   while (r < rows_.size()) {
-    const std::string value = rows_[r].cells[c];
+    const std::string value = rows_[r].Text(c);
     RowData heading = NewRow();
     heading.kind = RowKind::GroupHeading;
-    heading.cells[static_cast<size_t>(heading_col)] = value;
+    heading.SetText(static_cast<size_t>(heading_col), value);
     if (grouping_.mergeHeader && merge_width > 1) heading.spans.push_back({heading_col, merge_width, 1});
     if (grouping_.headerColor) heading.colors.push_back({heading_col, *grouping_.headerColor});
     grouped.push_back(std::move(heading));
 
-    while (r < rows_.size() && rows_[r].cells[c] == value) grouped.push_back(std::move(rows_[r++]));
+    while (r < rows_.size() && rows_[r].Text(c) == value) grouped.push_back(std::move(rows_[r++]));
 
     if (grouping_.summary) {
       RowData summary = NewRow();
@@ -743,7 +770,7 @@ void TGridTable::Ungroup() {
   for (size_t r = 1; r < rows_.size(); ++r) {
     RowData& row = rows_[r];
     if (row.kind == RowKind::GroupHeading) {
-      value = heading_col >= 0 ? row.cells[static_cast<size_t>(heading_col)] : std::string();
+      value = heading_col >= 0 ? row.Text(static_cast<size_t>(heading_col)) : std::string();
     } else if (row.kind == RowKind::Body) {
       values.push_back(value);
       body.push_back(std::move(row));
@@ -758,9 +785,9 @@ void TGridTable::Ungroup() {
 
   InsertColumns(place, 1);
   const auto p = static_cast<size_t>(place);
-  rows_[0].cells[p] = group_heading_;
+  rows_[0].SetText(p, group_heading_);
   widths_[p] = group_width_;
-  for (size_t i = 0; i < values.size(); ++i) rows_[i + 1].cells[p] = std::move(values[i]);
+  for (size_t i = 0; i < values.size(); ++i) rows_[i + 1].SetText(p, values[i]);
   ClampCurrentCell();
 }
 

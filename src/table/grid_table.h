@@ -4,6 +4,7 @@
 // and a table always has at least one body row. Columns can be hidden (they keep their index
 // and cells), cells can carry a merge span and a background colour, and the table can be
 // grouped on one column. Used on the event thread only; not thread-safe.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -60,9 +61,15 @@ class TGridTable {
 
   // Cells[col, row]. A cell outside the table reads as the empty text; writing outside the
   // table is ignored. A cell covered by a merge reads and writes the merge's top-left cell.
-  // Both are O(1) (plus the few merges near the cell, when the table has merges).
+  // Both are O(1) (plus the few merges near the cell, when the table has merges), but for a
+  // write that grows the row's stored cells out to the cell.
   const std::string& Cell(int col, int row) const;
   void SetCell(int col, int row, const std::string& text);
+
+  // Every cell of `row` from this column on reads as the empty text, so a walk over the
+  // cells of a sparse table can stop there. ColCount() while the table has merges (a covered
+  // cell reads its top-left cell); 0 for a row outside the table.
+  int UsedWidth(int row) const;
 
   int RowCount() const;
   void SetRowCount(int count);  // never below 2
@@ -164,14 +171,23 @@ class TGridTable {
     int col = 0;
     CellColor color = 0;
   };
-  // One row. `cells` always holds ColCount() texts. `spans` are the merges whose top-left
-  // cell lies in this row and `colors` the coloured cells, both ordered by column and
-  // nearly always empty. Rows move as a whole (a few pointers), never cell by cell.
+  // One row. `cells` holds the texts up to the row's last filled cell at most (never more
+  // than ColCount()); the cells after them are empty and take no memory, so a sheet with a
+  // few cells far apart stays small. Read and write them through Text and SetText, never
+  // `cells[col]`. `spans` are the merges whose top-left cell lies in this row and `colors`
+  // the coloured cells, both ordered by column and nearly always empty. Rows move as a whole
+  // (a few pointers), never cell by cell.
   struct RowData {
     std::vector<std::string> cells;
     std::vector<SpanAttr> spans;
     std::vector<ColorAttr> colors;
     RowKind kind = RowKind::Body;
+
+    // The text of column `col` (0 <= col < ColCount()); the empty text beyond `cells`.
+    const std::string& Text(size_t col) const;
+    // Grows `cells` up to `col` for a non-empty text; an empty one beyond them is not stored.
+    // `text` may be a cell of this row.
+    void SetText(size_t col, const std::string& text);
   };
   class SortKeys;
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "table/cell_compare.h"
@@ -630,43 +632,129 @@ TEST_F(GroupingTest, TwoColumnTableCannotBeGrouped) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Sparse rows: a row stores its cells up to its last filled one; the rest read empty.
+
+TEST(GridTableSparseRows, CellSetBeyondAShortRowLeavesEmptyCellsBeforeIt) {
+  TGridTable table(6);
+  table.SetCell(0, 1, "a");
+  table.SetCell(4, 1, "e");
+  table.SetCell(5, 1, "");  // empty beyond the stored cells: nothing to store
+  EXPECT_EQ(Dump(table), (Rows{{"a", "", "", "", "e", ""}}));
+  EXPECT_EQ(table.UsedWidth(1), 5);
+  EXPECT_EQ(table.UsedWidth(0), 0);
+  EXPECT_EQ(table.UsedWidth(2), 0);  // outside the table
+  table.SetCell(4, 1, "");
+  EXPECT_EQ(table.UsedWidth(1), 1);
+  EXPECT_EQ(Dump(table), (Rows{{"a", "", "", "", "", ""}}));
+}
+
+TEST(GridTableSparseRows, CopiesACellOutToBeyondTheEndOfItsOwnRow) {
+  // Too long for the string's own buffer, so a moved or freed original shows.
+  const std::string text = "a text of some thirty characters";
+  TGridTable table(8);
+  table.SetCell(0, 1, text);
+  table.SetCell(7, 1, table.Cell(0, 1));  // as a series paste along the row does
+  EXPECT_EQ(table.Cell(7, 1), text);
+  EXPECT_EQ(table.Cell(0, 1), text);
+}
+
+TEST(GridTableSparseRows, ColumnOperationsOnRowsOfDifferentStoredLengths) {
+  TGridTable table(5);
+  table.SetRowCount(4);
+  for (int c = 0; c < 4; ++c) table.SetCell(c, 1, std::string(1, static_cast<char>('a' + c)));
+  table.SetCell(0, 2, "x");  // row 3 stores nothing
+  table.InsertColumn(1, 2);
+  EXPECT_EQ(Dump(table), (Rows{{"a", "", "", "b", "c", "d", ""}, {"x", "", "", "", "", "", ""}, {"", "", "", "", "", "", ""}}));
+  table.InsertColumn(0);
+  table.RemoveColumn(4);
+  EXPECT_EQ(Dump(table), (Rows{{"", "a", "", "", "c", "d", ""}, {"", "x", "", "", "", "", ""}, {"", "", "", "", "", "", ""}}));
+
+  table.SetColCount(3);  // cuts row 1, leaves the shorter rows as they are
+  EXPECT_EQ(table.UsedWidth(1), 2);
+  table.SetColCount(7);  // the cells cut off stay gone
+  EXPECT_EQ(Dump(table), (Rows{{"", "a", "", "", "", "", ""}, {"", "x", "", "", "", "", ""}, {"", "", "", "", "", "", ""}}));
+  table.SetCell(6, 3, "z");
+  table.MergeColumns(1, 6);
+  EXPECT_EQ(Dump(table), (Rows{{"", "a", "", "", "", ""}, {"", "x", "", "", "", ""}, {"", "z", "", "", "", ""}}));
+}
+
+TEST(GridTableSparseRows, SortTreatsCellsBeyondAShortRowAsEmpty) {
+  TGridTable table(4);
+  table.SetRowCount(6);
+  table.SetCell(0, 1, "b");
+  table.SetCell(0, 2, "a");
+  table.SetCell(3, 2, "z");
+  table.SetCell(0, 3, "a");  // stores one cell
+  table.SetCell(0, 4, "a");
+  table.SetCell(3, 4, "y");
+  table.SetCell(0, 5, "a");  // stores four cells, the last emptied again
+  table.SetCell(3, 5, "w");
+  table.SetCell(3, 5, "");
+  table.SortRows(0, SortDirection::Ascending);
+  EXPECT_EQ(Dump(table),
+            (Rows{{"a", "", "", ""}, {"a", "", "", ""}, {"a", "", "", "y"}, {"a", "", "", "z"}, {"b", "", "", ""}}));
+  table.SortRowsByKeys({{3, SortDirection::Descending}});
+  EXPECT_EQ(BodyColumn(table, 3), (std::vector<std::string>{"z", "y", "", "", ""}));
+}
+
+TEST(GridTableSparseRows, ClearedBodyAndEveryRowPastItsUsedWidthReadEmpty) {
+  TGridTable table = MakeTable({"h0", "h1", "h2"}, {{"1", "2", "3"}, {"4"}});
+  EXPECT_EQ(table.UsedWidth(1), 3);
+  EXPECT_EQ(table.UsedWidth(2), 1);
+  table.ClearBody();
+  EXPECT_EQ(Dump(table, 0), (Rows{{"h0", "h1", "h2"}, {"", "", ""}, {"", "", ""}}));
+  EXPECT_EQ(table.UsedWidth(1), 0);
+
+  // A covered cell reads its merge's top-left cell, which may lie in a row above.
+  table.SetCell(0, 1, "m");
+  table.SetMergeSpan(0, 1, 3, 2);
+  EXPECT_EQ(table.Cell(2, 2), "m");
+  EXPECT_EQ(table.UsedWidth(2), 3);
+}
+
+// ---------------------------------------------------------------------------------------
 // Robustness: any sequence of operations with any arguments keeps the table consistent.
+
+// One operation of the table, with arguments in and around a small table's range.
+void RandomOperation(TGridTable& table, std::mt19937& random) {
+  auto arg = [&random]() { return static_cast<int>(random() % 14) - 3; };
+  const std::vector<std::string> texts = {"", "A", "b", "10", "9:05:00", "01.02.2020", "-", "\xE6"};
+  switch (random() % 22) {
+    case 0: table.SetCell(arg(), arg(), texts[random() % texts.size()]); break;
+    case 1: table.SetRowCount(arg()); break;
+    case 2: table.SetColCount(arg()); break;
+    case 3: table.AddRow(); break;
+    case 4: table.InsertRow(arg(), arg()); break;
+    case 5: table.DeleteRow(arg(), arg()); break;
+    case 6: table.ClearBody(); break;
+    case 7: table.AddColumn(); break;
+    case 8: table.InsertColumn(arg(), arg()); break;
+    case 9: table.RemoveColumn(arg()); break;
+    case 10: table.FindInColumn(arg(), texts[random() % texts.size()]); break;
+    case 11: table.HideColumn(arg()); break;
+    case 12: table.ShowAllColumns(); break;
+    case 13: table.SortRows(arg(), random() % 2 ? SortDirection::Ascending : SortDirection::Descending); break;
+    case 14: table.SetMergeSpan(arg(), arg(), arg(), arg()); break;
+    case 15: table.SetCellBackground(arg(), arg(), CellColor{1}); break;
+    case 16: table.MergeColumns(arg(), arg()); break;
+    case 17:
+      table.Grouping().mergeHeader = random() % 2;
+      table.Grouping().summary = random() % 2;
+      table.Grouping().mergeSummary = random() % 2;
+      table.GroupByColumn(arg());
+      break;
+    case 18: table.Ungroup(); break;
+    case 19: table.SortRowsInGroups(arg(), SortDirection::Ascending); break;
+    case 20: table.SortRowsByKeys({{arg(), SortDirection::Descending}, {arg(), SortDirection::Ascending}}); break;
+    case 21: table.SetColumnWidth(arg(), arg() * 10); break;
+  }
+}
 
 TEST(GridTableRobustness, RandomOperationsNeverBreakTheTable) {
   std::mt19937 random(777);
-  auto arg = [&random]() { return static_cast<int>(random() % 14) - 3; };
-  const std::vector<std::string> texts = {"", "A", "b", "10", "9:05:00", "01.02.2020", "-", "\xE6"};
   TGridTable table(4);
   for (int step = 0; step < 6000; ++step) {
-    switch (random() % 22) {
-      case 0: table.SetCell(arg(), arg(), texts[random() % texts.size()]); break;
-      case 1: table.SetRowCount(arg()); break;
-      case 2: table.SetColCount(arg()); break;
-      case 3: table.AddRow(); break;
-      case 4: table.InsertRow(arg(), arg()); break;
-      case 5: table.DeleteRow(arg(), arg()); break;
-      case 6: table.ClearBody(); break;
-      case 7: table.AddColumn(); break;
-      case 8: table.InsertColumn(arg(), arg()); break;
-      case 9: table.RemoveColumn(arg()); break;
-      case 10: table.FindInColumn(arg(), texts[random() % texts.size()]); break;
-      case 11: table.HideColumn(arg()); break;
-      case 12: table.ShowAllColumns(); break;
-      case 13: table.SortRows(arg(), random() % 2 ? SortDirection::Ascending : SortDirection::Descending); break;
-      case 14: table.SetMergeSpan(arg(), arg(), arg(), arg()); break;
-      case 15: table.SetCellBackground(arg(), arg(), CellColor{1}); break;
-      case 16: table.MergeColumns(arg(), arg()); break;
-      case 17:
-        table.Grouping().mergeHeader = random() % 2;
-        table.Grouping().summary = random() % 2;
-        table.Grouping().mergeSummary = random() % 2;
-        table.GroupByColumn(arg());
-        break;
-      case 18: table.Ungroup(); break;
-      case 19: table.SortRowsInGroups(arg(), SortDirection::Ascending); break;
-      case 20: table.SortRowsByKeys({{arg(), SortDirection::Descending}, {arg(), SortDirection::Ascending}}); break;
-      case 21: table.SetColumnWidth(arg(), arg() * 10); break;
-    }
+    RandomOperation(table, random);
     ASSERT_GE(table.RowCount(), 2) << "step " << step;
     ASSERT_GE(table.ColCount(), 1) << "step " << step;
     if (table.ColCount() > 12 || table.RowCount() > 40) {
@@ -685,6 +773,55 @@ TEST(GridTableRobustness, RandomOperationsNeverBreakTheTable) {
           ASSERT_LE(span->row + span->height, table.RowCount()) << "step " << step;
           ASSERT_TRUE(span->width > 1 || span->height > 1);
         }
+      }
+    }
+  }
+}
+
+
+// The merge covering a cell as (col, row, width, height); all -1 when none does.
+std::tuple<int, int, int, int> SpanAt(const TGridTable& table, int col, int row) {
+  const std::optional<MergeSpan> span = table.MergeSpanAt(col, row);
+  if (!span) return {-1, -1, -1, -1};
+  return {span->col, span->row, span->width, span->height};
+}
+
+// The cells after a row's stored ones are invisible: a table whose rows store every cell
+// behaves the same under any sequence of operations. Writing a row's last cell stores the
+// whole row (an emptied cell stays stored), which is how `dense` keeps its rows full.
+TEST(GridTableRobustness, RowsStoringOnlyTheirFilledCellsBehaveAsRowsStoringAll) {
+  std::mt19937 random(4242);
+  TGridTable sparse(4);
+  TGridTable dense(4);
+  auto fill_rows = [&dense]() {
+    const int last = dense.ColCount() - 1;
+    for (int r = 0; r < dense.RowCount(); ++r) {
+      if (dense.MergeSpanAt(last, r)) continue;  // writing it would store its top-left cell's row
+      const std::string text = dense.Cell(last, r);
+      dense.SetCell(last, r, "x");
+      dense.SetCell(last, r, text);
+    }
+  };
+  for (int step = 0; step < 4000; ++step) {
+    std::mt19937 same = random;
+    RandomOperation(sparse, random);
+    RandomOperation(dense, same);
+    if (sparse.ColCount() > 12 || sparse.RowCount() > 40) {
+      for (TGridTable* table : {&sparse, &dense}) {
+        table->SetColCount(4);
+        table->SetRowCount(6);
+      }
+    }
+    fill_rows();
+    ASSERT_EQ(Dump(sparse, 0), Dump(dense, 0)) << "step " << step;
+    ASSERT_EQ(Kinds(sparse), Kinds(dense)) << "step " << step;
+    ASSERT_EQ(std::pair(sparse.Col(), sparse.Row()), std::pair(dense.Col(), dense.Row())) << "step " << step;
+    for (int r = 0; r < sparse.RowCount(); ++r) {
+      ASSERT_LE(sparse.UsedWidth(r), sparse.ColCount()) << "step " << step;
+      for (int c = sparse.UsedWidth(r); c < sparse.ColCount(); ++c) ASSERT_EQ(sparse.Cell(c, r), "") << "step " << step;
+      for (int c = 0; c < sparse.ColCount(); ++c) {
+        ASSERT_EQ(sparse.CellBackground(c, r), dense.CellBackground(c, r)) << "step " << step;
+        ASSERT_EQ(SpanAt(sparse, c, r), SpanAt(dense, c, r)) << "step " << step;
       }
     }
   }
