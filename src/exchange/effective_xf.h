@@ -9,13 +9,18 @@ constexpr int kDefaultCellXf = 15;
 
 // The XF of a sheet cell as the exchange reads it: the cell's own, else the row's when it
 // carries one other than XF 0, else the column's, else the default cell XF.
-inline int EffectiveXf(const TXLSFile& book, int row, int col, int cell_xf) {
+// `row_xf` and `col_xf` are RowFormat and ColumnFormat, for a caller that reads them once
+// for many cells.
+inline int EffectiveXf(int cell_xf, int row_xf, int col_xf) {
   if (cell_xf >= 0) return cell_xf;
-  const int row_xf = book.RowFormat(row);
   if (row_xf > 0) return row_xf;
-  const int col_xf = book.ColumnFormat(col);
   if (col_xf >= 0) return col_xf;
   return kDefaultCellXf;
+}
+
+inline int EffectiveXf(const TXLSFile& book, int row, int col, int cell_xf) {
+  if (cell_xf >= 0) return cell_xf;
+  return EffectiveXf(cell_xf, book.RowFormat(row), book.ColumnFormat(col));
 }
 
 }  // namespace ln40

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "exchange/cell_from_text.h"
 #include "exchange/effective_xf.h"
@@ -27,11 +29,6 @@ bool FileExists(const std::string& file_name) {
 }
 
 std::string ReasonOf(int error) { return std::strerror(error); }
-
-std::u16string WithoutCarriageReturns(std::u16string text) {
-  std::erase(text, u'\r');
-  return text;
-}
 
 TRgb RgbOf(CellColor color) {
   return TRgb{static_cast<std::uint8_t>(color >> 16), static_cast<std::uint8_t>(color >> 8),
@@ -188,9 +185,11 @@ void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
   TCellTextRules rules;
   rules.Locale = &GetLocale();
   rules.DefaultYear = DefaultYear();
+  rules.DateFormat = settings_.DateFormat;
+  rules.TimeFormat = settings_.TimeFormat;
   rules.AddFormat = [&cache](TXLSFile& b, const TCellFormat& f) { return cache.AddFormat(b, f); };
-  const std::u16string& date_format = settings_.DateFormat;
-  const std::u16string& time_format = settings_.TimeFormat;
+  TCellTextWriter cells(book, std::move(rules));
+  std::string without_returns;
   const int ppi = look.screenPixelsPerInch > 0 ? look.screenPixelsPerInch : 96;
   const int text_colour = book.NearestColorIndex(RgbOf(look.colors.windowText));
   // The table's font first, then the cell fonts the look gives, each once.
@@ -203,7 +202,11 @@ void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
     return static_cast<int>(fonts.size()) - 1;
   };
 
+  std::vector<int> column_xfs;  // the sheet columns' own XFs, which cells without one show
+  for (size_t i = 0; i < columns.size(); ++i) column_xfs.push_back(book.ColumnFormat(static_cast<int>(i) + 1));
+
   for (int r = 1; r < rows; ++r) {
+    const int row_xf = book.RowFormat(r);
     for (size_t i = 0; i < columns.size(); ++i) {
       const int c = columns[i];
       const int col = static_cast<int>(i) + 1;
@@ -212,10 +215,20 @@ void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
       const bool merged = span && (span->width > 1 || span->height > 1);
       if (merged) book.MergeCells(r, col, r + span->height - 1, col + span->width - 1);
 
-      const std::u16string text = WithoutCarriageReturns(Cp1252ToUtf16(table_.Cell(c, r)));
-      if (settings_.ExportFormulas && !text.empty() && text.front() == u'=') {
+      std::string_view text = table_.Cell(c, r);
+      bool line_break = false, carriage_return = false;
+      for (const char k : text) {
+        line_break = line_break || k == '\n';
+        carriage_return = carriage_return || k == '\r';
+      }
+      if (carriage_return) {
+        without_returns = text;
+        std::erase(without_returns, '\r');
+        text = without_returns;
+      }
+      if (settings_.ExportFormulas && !text.empty() && text.front() == '=') {
         try {
-          book.SetCellFormula(r, col, text);  // compiles before it changes anything
+          book.SetCellFormula(r, col, Cp1252ToUtf16(text));  // compiles before it changes anything
           continue;
         } catch (const Error&) {
           if (bad_formulas == TBadFormulas::EndTheExport) throw;
@@ -226,12 +239,12 @@ void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
       const TCellFormat* format = nullptr;
       if (settings_.ExportCellProperties) {
         TFormatCache::Key key;
-        key.BaseXf = EffectiveXf(book, r, col, book.CellFormatIndex(r, col));
+        key.BaseXf = EffectiveXf(book.CellFormatIndex(r, col), row_xf, column_xfs[i]);
         const std::optional<CellColor> own = table_.CellBackground(c, r);
         key.Fill = own ? *own : look.bands && r % 2 == 1 ? look.colors.infoBackground : look.colors.window;
         key.HAlign = SheetAlignment(look.AlignmentOf(c));
         key.VAlign = SheetAlignment(look.verticalAlignment);
-        key.Wrap = settings_.ExportWordWrapped || text.find(u'\n') != std::u16string::npos;
+        key.Wrap = settings_.ExportWordWrapped || line_break;
         key.Font = look.cellFont ? FontIndex(look.cellFont(c, r)) : 0;
         format = &cache.Get(key, [&] {
           TCellFormat f = book.GetFormat(key.BaseXf);
@@ -259,10 +272,10 @@ void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
       }
 
       if (settings_.ExportCellFormats) {
-        ln40::SetCellFromText(book, r, col, text, format, date_format, time_format, rules);
+        cells.Set(r, col, text, format);
       } else {
         const int xf = format ? cache.AddFormat(book, *format) : -1;
-        book.SetCellValue(r, col, text.empty() ? CellValue::Empty() : CellValue::String(text), xf);
+        book.SetCellValue(r, col, text.empty() ? CellValue::Empty() : CellValue::String(Cp1252ToUtf16(text)), xf);
       }
       if (merged && format) {
         const int xf = book.CellFormatIndex(r, col);

@@ -3,17 +3,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include "exchange/cell_from_text.h"
 #include "exchange/date_time_text.h"
 #include "exchange/delimited_text.h"
-#include "exchange/effective_xf.h"
 #include "exchange/grid_excel_io.h"
 #include "text/codepage.h"
 #include "text/error.h"
-#include "xls_sheet_scan.h"
+#include "xls/workbook_reader.h"
 
 namespace ln40 {
 namespace {
@@ -104,60 +105,150 @@ void TGridExcelIO::ImportFile(const std::string& file_name) {
     rules.DefaultYear = DefaultYear();
     // Times keep their seconds: the short time format would show 12:34:56 as 12:34 once
     // the sheet is rendered into the table.
-    const std::u16string time_code = LocalePatternToFormatCode(locale.longTimeFormat);
+    rules.TimeFormat = LocalePatternToFormatCode(locale.longTimeFormat);
+    TCellTextWriter cells(book, std::move(rules));
     ReadDelimitedText(bytes, delimiter, [&](int row, int col, const std::string& field) {
-      ln40::SetCellFromText(book, row, col, Cp1252ToUtf16(field), nullptr, u"", time_code, rules);
+      cells.Set(row, col, std::string_view(field), nullptr);
     });
   } else {
-    // Most workbooks are read by the scan, which builds no editable workbook.
-    TSheetScan scan;
-    if (book.OpenFileOrScan(file_name, scan)) {
-      ImportScan(scan);
-      return;
-    }
+    // A workbook's sheet goes from its records straight into the table: no editable
+    // workbook is built.
+    TWorkbookReader reader;
+    reader.OpenFile(file_name);
+    ImportSheet(reader, 1);
+    return;
   }
   ImportBook(book);
 }
 
-void TGridExcelIO::ImportBook(TXLSFile& book, int sheet) {
-  const int sheets = book.SheetCount();
+namespace {
+
+void CheckSheetNumber(int sheet, int sheets) {
   if (sheet < 1 || sheet > sheets) {
     throw Error("The index \"" + std::to_string(sheet) + "\" of the property \"ActiveSheet\" is not in the range 1-" +
                 std::to_string(sheets));
   }
-  book.SetActiveSheet(sheet);
-  const auto [last_row, last_col] = StartImport(book.UsedRowCount(), book.UsedColCount());
-
-  // A merged range gives its top-left cell a span over the table cells it covers; those
-  // import nothing of their own.
-  const bool has_merges = !book.MergedRanges().empty();
-  ImportBuffers buffers;
-  TXlsCellValue cell;
-  for (int r = 1; r <= last_row; ++r) {
-    for (int k = 1; k <= last_col; ++k) {
-      if (has_merges) {
-        const TXlsRange range = book.MergedRange(r, k);
-        if (range.FirstRow != r || range.FirstCol != k) continue;
-        if (range.LastRow > r || range.LastCol > k) {
-          table_.SetMergeSpan(k - 1, r, range.LastCol - k + 1, range.LastRow - r + 1);
-        }
-      }
-      book.GetCell(r, k, cell);
-      if (cell.Value.kind == CellValue::Kind::Empty) continue;
-      ImportCell(r, k, cell.Value, book.NumberFormat(EffectiveXf(book, r, k, cell.XF)), buffers);
-    }
-  }
-  MutableLook().verticalAlignment = VerticalAlignment::Bottom;
 }
 
-void TGridExcelIO::ImportScan(const TSheetScan& scan) {
-  const std::pair<int, int> last = StartImport(scan.UsedRowCount(), scan.UsedColCount());
-  const int last_row = last.first;
-  const int last_col = last.second;
-  ImportBuffers buffers;
-  scan.ForEachCell([&](int r, int k, const CellValue& value, int xf) {
-    if (r <= last_row && k <= last_col) ImportCell(r, k, value, scan.NumberFormat(xf), buffers);
-  });
+}  // namespace
+
+// What the import needs of a sheet, from the workbook reader or from a loaded workbook.
+struct TGridExcelIO::SheetSource {
+  int UsedRows = 0;
+  int UsedCols = 0;
+  const TMergedRangeIndex& Merged;
+  DateSystem Dates = DateSystem::d1900;
+  std::function<const std::u16string&(int xf)> NumberFormat;
+  std::function<void(TSheetSink& sink)> ReadCells;
+};
+
+// The import's sink: every cell of the sheet that lies in the table, as its number format
+// shows it unless the import leaves cell formats aside. A cell a merged range covers but
+// does not begin at imports nothing. A cell record always carries its XF, so the row's and
+// column's formats never come into it. The rendered texts keep their room from cell to cell,
+// and each XF's number format is looked up once.
+class TGridExcelIO::CellImport final : public TSheetSink {
+ public:
+  CellImport(TGridExcelIO& io, const SheetSource& sheet, int last_row, int last_col)
+      : io_(io), sheet_(sheet), locale_(io.GetLocale()), last_row_(last_row), last_col_(last_col) {}
+
+  void Cell(const TSheetCell& cell) override {
+    const int row = cell.Row + 1;
+    const int col = cell.Col + 1;
+    if (!Takes(row, col)) return;
+    if (cell.From == TSheetCell::Source::Formula) formula_xf_ = cell.Xf;
+    // A record for a place read before replaces that cell, as in the loaded workbook.
+    const int place = row * 257 + col;
+    const bool again = place <= last_place_;
+    last_place_ = std::max(last_place_, place);
+    if (cell.Value->kind != CellValue::Kind::Empty) {
+      Import(row, col, cell.Xf, *cell.Value);
+    } else if (again) {
+      io_.table_.SetCell(col - 1, row, "");
+    }
+  }
+
+  void FormulaText(int row, int col, const std::u16string& text) override {
+    if (!Takes(row + 1, col + 1)) return;
+    value_ = CellValue::String(text);
+    Import(row + 1, col + 1, formula_xf_, value_);
+  }
+
+ private:
+  bool Takes(int row, int col) const {
+    if (row > last_row_ || col > last_col_) return false;
+    if (sheet_.Merged.Empty()) return true;
+    const TXlsRange* range = sheet_.Merged.Find(row, col);
+    return !range || (range->FirstRow == row && range->FirstCol == col);
+  }
+
+  const std::u16string& Code(int xf) {
+    if (xf >= static_cast<int>(codes_.size())) codes_.resize(static_cast<std::size_t>(xf) + 1, nullptr);
+    const std::u16string*& code = codes_[static_cast<std::size_t>(xf)];
+    if (!code) code = &sheet_.NumberFormat(xf);
+    return *code;
+  }
+
+  void Import(int row, int col, int xf, const CellValue& value) {
+    const std::u16string& shown_as = io_.settings_.ImportCellFormats ? Code(xf) : kGeneral;
+    // A string in the general format shows itself; most cells of a runner sheet are such.
+    if (value.kind == CellValue::Kind::String && shown_as.empty()) {
+      ToTableText(value.text, text_);
+    } else {
+      FormatCellValue(value, shown_as, locale_, shown_, sheet_.Dates);
+      ToTableText(shown_, text_);
+    }
+    io_.table_.SetCell(col - 1, row, text_);
+  }
+
+  TGridExcelIO& io_;
+  const SheetSource& sheet_;
+  const Locale& locale_;
+  const int last_row_;
+  const int last_col_;
+  int last_place_ = 0;
+  int formula_xf_ = 0;
+  std::vector<const std::u16string*> codes_;
+  CellValue value_;
+  std::u16string shown_;
+  std::string text_;
+};
+
+void TGridExcelIO::ImportSheet(TWorkbookReader& reader, int sheet) {
+  CheckSheetNumber(sheet, reader.SheetCount());
+  ImportCells({reader.UsedRowCount(sheet), reader.UsedColCount(sheet), reader.MergedRanges(sheet), reader.Dates(),
+               [&reader](int xf) -> const std::u16string& { return reader.NumberFormat(xf); },
+               [&reader, sheet](TSheetSink& sink) { reader.ReadSheet(sheet, sink); }});
+}
+
+void TGridExcelIO::ImportBook(TXLSFile& book, int sheet) {
+  CheckSheetNumber(sheet, book.SheetCount());
+  book.SetActiveSheet(sheet);
+  const TMergedRangeIndex merged(book.MergedRanges());
+  ImportCells({book.UsedRowCount(), book.UsedColCount(), merged, book.Dates(),
+               [&book](int xf) -> const std::u16string& { return book.NumberFormat(xf); },
+               [&book](TSheetSink& sink) { book.ReadCells(sink); }});
+}
+
+void TGridExcelIO::ImportCells(const SheetSource& sheet) {
+  const auto [last_row, last_col] = StartImport(sheet.UsedRows, sheet.UsedCols);
+  // A merged range gives its top-left cell a span over the table cells it covers, when no
+  // range before it in the sheet's list covers that cell already.
+  std::vector<std::pair<int, int>> corners;
+  for (const TXlsRange& range : sheet.Merged.Ranges()) {
+    if (range.FirstRow <= last_row && range.FirstCol <= last_col) corners.emplace_back(range.FirstRow, range.FirstCol);
+  }
+  std::sort(corners.begin(), corners.end());
+  corners.erase(std::unique(corners.begin(), corners.end()), corners.end());
+  for (const auto& [row, col] : corners) {
+    const TXlsRange* range = sheet.Merged.Find(row, col);
+    if (!range || range->FirstRow != row || range->FirstCol != col) continue;
+    if (range->LastRow > row || range->LastCol > col) {
+      table_.SetMergeSpan(col - 1, row, range->LastCol - col + 1, range->LastRow - row + 1);
+    }
+  }
+  CellImport cells(*this, sheet, last_row, last_col);
+  sheet.ReadCells(cells);
   MutableLook().verticalAlignment = VerticalAlignment::Bottom;
 }
 
@@ -178,19 +269,6 @@ std::pair<int, int> TGridExcelIO::StartImport(int used_rows, int used_cols) {
     if (used_cols >= 1) table_.SetColCount(used_cols);
   }
   return {std::min(used_rows, table_.RowCount() - 1), std::min(used_cols, table_.ColCount())};
-}
-
-void TGridExcelIO::ImportCell(int row, int col, const CellValue& value, const std::u16string& code,
-                              ImportBuffers& buffers) {
-  const std::u16string& shown_as = settings_.ImportCellFormats ? code : kGeneral;
-  // A string in the general format shows itself; most cells of a runner sheet are such.
-  if (value.kind == CellValue::Kind::String && shown_as.empty()) {
-    ToTableText(value.text, buffers.text);
-  } else {
-    FormatCellValue(value, shown_as, GetLocale(), buffers.shown);
-    ToTableText(buffers.shown, buffers.text);
-  }
-  table_.SetCell(col - 1, row, buffers.text);
 }
 
 }  // namespace ln40

@@ -1,5 +1,7 @@
 #include "exchange/grid_excel_io.h"
 
+#include <utility>
+
 #include "exchange/cell_from_text.h"
 #include "exchange/date_time_text.h"
 #include "text/codepage.h"
@@ -39,7 +41,9 @@ void TGridExcelIO::SetCellFromText(TXLSFile& book, int row, int col, const std::
   TCellTextRules rules;
   rules.Locale = &GetLocale();
   rules.DefaultYear = DefaultYear();
-  ln40::SetCellFromText(book, row, col, text, format, date_format, time_format, rules);
+  rules.DateFormat = date_format;
+  rules.TimeFormat = time_format;
+  TCellTextWriter(book, std::move(rules)).Set(row, col, text, format);
 }
 
 }  // namespace ln40

@@ -1,8 +1,10 @@
 #include "csv_input.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/codepage.h"
@@ -11,7 +13,27 @@
 namespace ln40::cli {
 namespace {
 
-char DetectSeparator(const std::string& text) {
+// The whole file in one read.
+std::string ReadWholeFile(const std::string& path) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) throw Error("Cannot open " + Utf8ToCp1252(path));
+  std::string text;
+  char chunk[1 << 16];
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+    const long size = std::ftell(file.get());
+    if (size > 0) text.reserve(static_cast<size_t>(size));
+    std::rewind(file.get());
+  }
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) text.append(chunk, got);
+  if (std::ferror(file.get())) throw Error("Cannot read " + Utf8ToCp1252(path));
+  return text;
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+char DetectSeparator(std::string_view text) {
   bool quoted = false;
   for (char c : text) {
     if (c == '"') quoted = !quoted;
@@ -21,22 +43,37 @@ char DetectSeparator(const std::string& text) {
   return ',';
 }
 
-std::vector<std::vector<std::string>> SplitRecords(const std::string& text, char separator) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> record;
-  std::string field;
+// Calls take(fields) for each record of the text, `fields` being views into `text`. The
+// quotes are taken out of `text` where it lies (a field is never longer than its source), so
+// that no field is copied.
+template <typename Take>
+void ForEachRecord(std::string& text, char separator, Take take) {
+  std::vector<std::string_view> fields;  // of the record being read
+  char* const data = text.data();
+  const size_t size = text.size();
+  size_t out = 0;          // where the next character of a field goes; never after `i`
+  size_t field_start = 0;  // of the field being read, in the unquoted text
   bool quoted = false;
-  bool any = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
+  bool any = false;  // something read since the last line end
+  const auto end_field = [&] {
+    fields.emplace_back(data + field_start, out - field_start);
+    field_start = out;
+  };
+  const auto end_record = [&] {
+    end_field();
+    take(std::as_const(fields));
+    fields.clear();
+  };
+  for (size_t i = 0; i < size; ++i) {
+    const char c = data[i];
     if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
+      if (c == '"' && i + 1 < size && data[i + 1] == '"') {
+        data[out++] = '"';
         ++i;
       } else if (c == '"') {
         quoted = false;
       } else {
-        field += c;
+        data[out++] = c;
       }
       continue;
     }
@@ -44,51 +81,42 @@ std::vector<std::vector<std::string>> SplitRecords(const std::string& text, char
       quoted = true;
       any = true;
     } else if (c == separator) {
-      record.push_back(field);
-      field.clear();
+      end_field();
       any = true;
     } else if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      record.push_back(field);
-      records.push_back(record);
-      record.clear();
-      field.clear();
+      if (c == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
+      end_record();
       any = false;
     } else {
-      field += c;
+      data[out++] = c;
       any = true;
     }
   }
-  if (any || !field.empty() || !record.empty()) {
-    record.push_back(field);
-    records.push_back(record);
-  }
-  return records;
+  if (any || out > field_start || !fields.empty()) end_record();
 }
 
 }  // namespace
 
 void LoadTableCsv(TGridTable& table, const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw Error("Cannot open " + Utf8ToCp1252(path));
-  std::stringstream content;
-  content << file.rdbuf();
-  std::string text = content.str();
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // a byte-order mark
-  text = IsValidUtf8(text) ? Utf8ToCp1252(text) : text;
+  std::string text = ReadWholeFile(path);
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);  // a byte-order mark
+  if (!IsAscii(text) && IsValidUtf8(text)) text = Utf8ToCp1252(text);
 
-  const auto records = SplitRecords(text, DetectSeparator(text));
-  size_t columns = static_cast<size_t>(table.ColCount());
-  for (const auto& record : records) columns = std::max(columns, record.size());
   table.ClearBody();
-  table.SetColCount(static_cast<int>(columns));
-  table.SetRowCount(std::max<int>(2, static_cast<int>(records.size())));
-  table.ClearBody();
-  for (size_t row = 0; row < records.size(); ++row) {
-    for (size_t col = 0; col < records[row].size(); ++col) {
-      table.SetCell(static_cast<int>(col), static_cast<int>(row), records[row][col]);
+  int rows = 0;
+  std::string cell;  // one buffer for every field
+  ForEachRecord(text, DetectSeparator(text), [&](const std::vector<std::string_view>& fields) {
+    const int row = rows++;
+    if (row >= table.RowCount()) table.SetRowCount(2 * row);  // room for this row and as many more
+    if (static_cast<int>(fields.size()) > table.ColCount()) table.SetColCount(static_cast<int>(fields.size()));
+    // The last field first, so that the row makes room for its cells once.
+    for (size_t col = fields.size(); col-- > 0;) {
+      if (fields[col].empty() && row > 0) continue;  // the body was just cleared; the header row was not
+      cell.assign(fields[col]);
+      table.SetCell(static_cast<int>(col), row, cell);
     }
-  }
+  });
+  table.SetRowCount(std::max(2, rows));
 }
 
 }  // namespace ln40::cli
