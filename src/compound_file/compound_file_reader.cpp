@@ -80,9 +80,8 @@ class CompoundFileReader::Builder {
   }
 
  private:
-  [[noreturn]] void Damaged(const std::string& what) const {
-    throw Error("The file \"" + display_name_ + "\" is damaged: " + what);
-  }
+  std::string Damage(const std::string& what) const { return "The file \"" + display_name_ + "\" is damaged: " + what; }
+  [[noreturn]] void Damaged(const std::string& what) const { throw Error(Damage(what)); }
 
   [[noreturn]] void Unlistable(std::uint32_t storage, const std::string& what) const {
     const std::string name =
@@ -122,7 +121,7 @@ class CompoundFileReader::Builder {
 
     // The header fills the first sector. A last sector cut short is padded with zeros so
     // that every sector can be addressed whole; the bytes a stream needs must still lie in
-    // the file (see CheckWithinFile).
+    // the file (see WithinFile).
     file_size_ = image_.size();
     const std::size_t body = file_size_ > sector_size_ ? file_size_ - sector_size_ : 0;
     const std::uint64_t sectors = CeilDiv(body, sector_size_);
@@ -202,13 +201,17 @@ class CompoundFileReader::Builder {
 
   // Follows a chain of the FAT from `start`. With `count` given, exactly that many sectors
   // are taken and a chain that ends sooner is damage; without, the chain runs to its end
-  // mark. Each step claims its sector, so the walk ends after at most sector_count_ steps.
-  std::vector<std::uint32_t> FollowChain(std::uint32_t start, const std::string& what, const std::uint64_t* count) {
+  // mark. With `to_file_end`, a chain that ends sooner or leaves the file stops there
+  // instead (up to `count` sectors). Each step claims its sector, so the walk ends after at
+  // most sector_count_ steps.
+  std::vector<std::uint32_t> FollowChain(std::uint32_t start, const std::string& what, const std::uint64_t* count,
+                                         bool to_file_end = false) {
     const std::uint32_t label = Label(what);
     std::vector<std::uint32_t> chain;
-    if (count) chain.reserve(static_cast<std::size_t>(*count));
+    if (count) chain.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(*count, usable_sectors_)));
     std::uint32_t sector = start;
     while (count ? chain.size() < *count : sector != kEndOfChain) {
+      if (to_file_end && (sector == kEndOfChain || sector >= usable_sectors_)) break;
       if (sector == kEndOfChain) {
         Damaged("the sector chain of " + what + " ends after " + std::to_string(chain.size()) + " of its " +
                 std::to_string(*count) + " sectors");
@@ -223,8 +226,11 @@ class CompoundFileReader::Builder {
     return chain;
   }
 
-  // The same in the mini FAT, over the sectors of the mini stream.
-  std::vector<std::uint32_t> FollowMiniChain(std::uint32_t start, const std::string& what, std::uint64_t count) {
+  // The same in the mini FAT, over the sectors of the mini stream, for stream `node`. A chain
+  // that reaches the mini sectors a short mini stream lacks (see ReadMiniStream) leaves the
+  // stream unreadable instead of the file damaged.
+  std::vector<std::uint32_t> FollowMiniChain(std::uint32_t start, DirectoryNode& node, const std::string& what,
+                                             std::uint64_t count) {
     const std::uint32_t label = Label(what);
     std::vector<std::uint32_t> chain;
     chain.reserve(static_cast<std::size_t>(count));
@@ -233,6 +239,10 @@ class CompoundFileReader::Builder {
       if (sector == kEndOfChain) {
         Damaged("the mini sector chain of " + what + " ends after " + std::to_string(chain.size()) + " of its " +
                 std::to_string(count) + " mini sectors");
+      }
+      if (sector >= mini_sector_count_ && sector < claimed_mini_sectors_) {
+        node.unreadable = Damage(what + " reaches beyond the end of the mini stream");
+        return {};
       }
       if (sector >= mini_sector_count_) {
         Damaged("the mini sector chain of " + what + " points to " + SectorName(sector) +
@@ -253,13 +263,13 @@ class CompoundFileReader::Builder {
   }
 
   // The bytes a stream needs from its last sector must lie in the file as it was given.
-  void CheckWithinFile(const DirectoryNode& node, const std::string& what) const {
-    if (node.pieces.empty()) return;
+  bool WithinFile(const DirectoryNode& node) const {
     const std::uint64_t unit = std::uint64_t{1} << node.piece_shift;
     for (std::size_t i = 0; i < node.pieces.size(); ++i) {
       const std::uint64_t needed = i + 1 < node.pieces.size() ? unit : node.size - i * unit;
-      if (node.pieces[i] + needed > file_size_) Damaged(what + " reaches beyond the end of the file");
+      if (node.pieces[i] + needed > file_size_) return false;
     }
+    return true;
   }
 
   // [MS-CFB] 2.6 Compound File Directory Sectors
@@ -318,21 +328,28 @@ class CompoundFileReader::Builder {
     }
   }
 
-  // The mini stream is the root entry's stream, held in ordinary sectors.
+  // The mini stream is the root entry's stream, held in ordinary sectors. Some writers give
+  // it a size or a sector chain that runs past the end of the file; it is then read as far
+  // as its chain lies in the file, and the streams in the part it lacks are unreadable.
   void ReadMiniStream() {
     const RawEntry& root = entries_[kRootId];
     DirectoryNode& node = reader_.nodes_[kRootId];
-    if (root.size > (static_cast<std::uint64_t>(sector_count_) << shift_)) {
-      Damaged("the mini stream claims " + std::to_string(root.size) + " bytes, more than the file holds");
-    }
-    node.size = root.size;
     node.piece_shift = shift_;
-    const std::uint64_t count = CeilDiv(root.size, sector_size_);
-    for (std::uint32_t sector : FollowChain(root.start, "the mini stream", &count)) {
-      node.pieces.push_back((static_cast<std::uint64_t>(sector) + 1) << shift_);
+    const std::uint64_t count = CeilDiv(std::min<std::uint64_t>(root.size, std::uint64_t{usable_sectors_} << shift_),
+                                        sector_size_);
+    std::uint64_t present = 0;
+    for (std::uint32_t sector : FollowChain(root.start, "the mini stream", &count, true)) {
+      const std::uint64_t offset = (static_cast<std::uint64_t>(sector) + 1) << shift_;
+      node.pieces.push_back(offset);
+      // Only the file's last sector can be cut short; the mini stream ends within it then.
+      const std::uint64_t held = std::min<std::uint64_t>(sector_size_, file_size_ - offset);
+      present += held;
+      if (held < sector_size_) break;
     }
-    CheckWithinFile(node, "the mini stream");
+    node.size = std::min<std::uint64_t>(root.size, present);
     mini_sector_count_ =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(CeilDiv(node.size, kMiniSectorSize), mini_fat_.size()));
+    claimed_mini_sectors_ =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(CeilDiv(root.size, kMiniSectorSize), mini_fat_.size()));
     mini_owners_ = SectorOwners(mini_sector_count_);
   }
@@ -430,10 +447,16 @@ class CompoundFileReader::Builder {
       const DirectoryNode& mini_stream = reader_.nodes_[kRootId];
       node.piece_shift = kMiniSectorShift;
       node.pieces.reserve(static_cast<std::size_t>(count));
-      for (std::uint32_t mini : FollowMiniChain(entry.start, what, count)) {
+      for (std::uint32_t mini : FollowMiniChain(entry.start, node, what, count)) {
         const std::uint64_t offset = static_cast<std::uint64_t>(mini) << kMiniSectorShift;
         node.pieces.push_back(mini_stream.pieces[offset >> shift_] + (offset & (sector_size_ - 1)));
       }
+      // A mini stream cut short by the end of the file may end inside this stream's last
+      // mini sector.
+      if (node.unreadable.empty() && !WithinFile(node)) {
+        node.unreadable = Damage(what + " reaches beyond the end of the file");
+      }
+      if (!node.unreadable.empty()) node.pieces.clear();
       return;
     }
     const std::uint64_t count = CeilDiv(entry.size, sector_size_);
@@ -442,7 +465,7 @@ class CompoundFileReader::Builder {
     for (std::uint32_t sector : FollowChain(entry.start, what, &count)) {
       node.pieces.push_back((static_cast<std::uint64_t>(sector) + 1) << shift_);
     }
-    CheckWithinFile(node, what);
+    if (!WithinFile(node)) Damaged(what + " reaches beyond the end of the file");
   }
 
   CompoundFileReader& reader_;
@@ -454,7 +477,8 @@ class CompoundFileReader::Builder {
   std::size_t file_size_ = 0;
   std::uint32_t sector_count_ = 0;
   std::uint32_t usable_sectors_ = 0;
-  std::uint32_t mini_sector_count_ = 0;
+  std::uint32_t mini_sector_count_ = 0;     // that the file holds
+  std::uint32_t claimed_mini_sectors_ = 0;  // that the root's size gives, up to the mini FAT's
   std::vector<std::uint32_t> fat_;
   std::vector<std::uint32_t> mini_fat_;
   std::vector<RawEntry> entries_;

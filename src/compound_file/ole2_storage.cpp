@@ -388,6 +388,7 @@ TOle2Stream TOle2Storage::OpenStreamNamed(const std::u16string& name, const std:
   }
   const std::uint32_t id = state_->reader->FindChild(Current(), name);
   if (id == cfb::kNoStream || state_->reader->Node(id).type != cfb::kTypeStream) NotFound(shown);
+  if (const std::string& unreadable = state_->reader->Node(id).unreadable; !unreadable.empty()) throw Error(unreadable);
   return TOle2Stream(state_, id, shown);
 }
 
@@ -411,18 +412,19 @@ void TOle2Storage::LeaveStorage() {
 std::vector<TOle2Element> TOle2Storage::ListElements() const {
   CheckOpen();
   std::vector<TOle2Element> list;
-  auto add = [&list](const std::u16string& name, TOle2ElementType type, std::uint64_t size) {
+  auto add = [&list](const std::u16string& name, TOle2ElementType type, std::uint64_t size) -> TOle2Element& {
     TOle2Element& element = list.emplace_back();
     element.Name = Utf16ToCp1252(name);
     element.WideName = name;
     element.Type = type;
     element.Size = type == TOle2ElementType::Stream ? size : 0;
+    return element;
   };
   if (state_->mode == TOle2Mode::Read) {
     const cfb::CompoundFileReader& reader = *state_->reader;
     for (std::uint32_t id : reader.Node(Current()).children) {
       const cfb::DirectoryNode& node = reader.Node(id);
-      add(node.name, TypeOf(node.type), node.size);
+      add(node.name, TypeOf(node.type), node.size).Readable = node.unreadable.empty();
     }
     return list;
   }

@@ -23,7 +23,9 @@
 //
 // Errors are ln40::Error with the text shown to the user:
 //   The file "%s" is invalid           not a compound file (too short, wrong signature)
-//   The file "%s" is damaged: ...      broken allocation structures or sector chains
+//   The file "%s" is damaged: ...      broken allocation structures or sector chains; for
+//                                      a stream the file does not wholly hold, opening
+//                                      that stream raises it (see compound_file_reader.h)
 //   Can't read file "%s": ...          the elements of a storage cannot be listed (its own
 //                                      name, the file name for the root); since opening
 //                                      checks every storage, opening raises it
@@ -59,6 +61,9 @@ struct TOle2Element {
   std::u16string WideName;   // the name exactly as stored
   TOle2ElementType Type = TOle2ElementType::Other;
   std::uint64_t Size = 0;    // bytes of a stream, 0 for the other kinds
+  // False for a stream whose data the file does not hold (it lies in the part of a mini
+  // stream past the end of the file); opening it fails with the damage message.
+  bool Readable = true;
 };
 
 enum class TSeekOrigin { Begin, Current, End };

@@ -13,6 +13,7 @@
 #include "xls_sheet_scan.h"
 #include "xls_strings.h"
 #include "xls_template.h"
+#include "workbook_stream.h"
 
 namespace ln40 {
 
@@ -125,7 +126,7 @@ TOle2Storage TXLSFile::OpenStorage(const std::string& file_name) {
       throw Error("Can't find the file \"" + file_name + "\"");
     }
   }
-  return TOle2Storage::OpenFile(name);
+  return OpenWorkbookContainer(name);
 }
 
 void TXLSFile::OpenFile(const std::string& file_name) {
@@ -144,17 +145,13 @@ bool TXLSFile::OpenFileOrScan(const std::string& file_name, TSheetScan& scan) {
 // in files our writer and most others make), else from a copy.
 void TXLSFile::LoadFrom(TOle2Storage& storage) {
   TXlsStorageList kept = ReadKeptElements(storage);
-  TOle2Stream stream = storage.OpenStream("Workbook");
-  if (const std::span<const std::uint8_t> view = stream.View(); !view.empty()) {
-    Load(view, std::move(kept));
-  } else {
-    Load(stream.ReadAll(), std::move(kept));
-  }
+  std::vector<std::uint8_t> copy;
+  Load(ReadWorkbookStream(storage, copy), std::move(kept));
   storage.Release();
 }
 
 void TXLSFile::OpenMemory(std::span<const std::uint8_t> image, const std::string& display_name) {
-  TOle2Storage storage = TOle2Storage::OpenMemory(image, display_name);
+  TOle2Storage storage = OpenWorkbookContainer(image, display_name);
   LoadFrom(storage);
 }
 

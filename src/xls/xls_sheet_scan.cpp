@@ -6,6 +6,7 @@
 
 #include "text/error.h"
 #include "xls_strings.h"
+#include "workbook_stream.h"
 
 namespace ln40 {
 
@@ -83,14 +84,8 @@ class JoinedRecords {
 
 bool TSheetScan::Scan(TOle2Storage& storage) {
   Reset();
-  TOle2Stream stream = storage.OpenStream("Workbook");
-  std::span<const std::uint8_t> view = stream.View();
   std::vector<std::uint8_t> copy;
-  if (view.empty()) {
-    copy = stream.ReadAll();
-    view = copy;
-  }
-  if (!ScanStream(view)) return false;
+  if (!ScanStream(ReadWorkbookStream(storage, copy))) return false;
   copy_ = std::move(copy);  // a vector's bytes stay where they are when it is moved
   storage_.emplace(std::move(storage));
   return true;

@@ -3,6 +3,7 @@
 #include "text/codepage.h"
 #include "text/error.h"
 #include "compound_file/compound_file_format.h"
+#include "workbook_stream.h"
 
 namespace ln40 {
 namespace {
@@ -31,9 +32,12 @@ class EnteredStorage {
 
 TXlsStorageList ReadLevel(TOle2Storage& storage, bool root) {
   TXlsStorageList kept;
+  // The stream the workbook is read from, "Book" in some files, is written as "Workbook".
+  const std::u16string read_as_workbook = root ? WorkbookStreamName(storage) : std::u16string();
   for (const TOle2Element& element : storage.ListElements()) {
     if (element.Type == TOle2ElementType::Stream) {
-      if (root && IsWorkbookStream(element.WideName)) continue;
+      if (root && (IsWorkbookStream(element.WideName) || element.WideName == read_as_workbook)) continue;
+      if (!element.Readable) continue;  // its data is not in the file: nothing to keep
       TXlsStorage& entry = kept.emplace_back();
       entry.Name = element.Name;
       entry.WideName = element.WideName;

@@ -1,5 +1,5 @@
 #pragma once
-// The elements of a workbook file besides its "Workbook" stream (summary information, macro
+// The elements of a workbook file besides its workbook stream (summary information, macro
 // projects, embedded objects), kept while the workbook is open so that saving writes them
 // back unchanged.
 #include <cstdint>
@@ -26,9 +26,11 @@ struct TXlsStorage {
 };
 
 // Reads the elements of the current storage (normally the root) of a storage open for
-// reading: every stream whole, except a stream named "Workbook" at the root; every
-// sub-storage with its own elements, recursively (a "Workbook" stream inside is kept);
-// elements of other kinds are left out. Names compare without regard to letter case.
+// reading: every stream whole, except a stream named "Workbook" at the root and the stream
+// the workbook is read from there (see workbook_stream.h), and except a stream whose data
+// the file does not hold (TOle2Element::Readable); every sub-storage with its own
+// elements, recursively (a "Workbook" stream inside is kept); elements of other kinds are
+// left out. Names compare without regard to letter case.
 TXlsStorageList ReadKeptElements(TOle2Storage& storage);
 
 // Writes kept elements into the current storage of a storage being created, in list

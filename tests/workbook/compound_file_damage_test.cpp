@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "cfb_test_support.h"
@@ -185,6 +186,96 @@ TEST(CompoundFileDamageTest, UnusedTailOfTheLastSectorMayBeMissing) {
   image.bytes.resize(image.bytes.size() - 100);
   TOle2Storage storage = TOle2Storage::OpenMemory(image.bytes, kName);
   EXPECT_EQ(storage.OpenStream("Other").ReadAll(), Pattern(5000, 4));
+}
+
+// Root: Workbook (10 sectors), Small (mini sectors 0-3), Tail (mini sectors 4-13, across
+// both sectors of the mini stream). Without `with_workbook` the mini stream ends the file.
+test::TestImage MiniSample(bool with_workbook) {
+  test::TestLayout layout;
+  layout.entries = {
+      {u"Root Entry", 5, kNone, kNone, 1, {}},
+      {u"Small", 2, kNone, 2, kNone, Pattern(200, 2)},
+      {u"Tail", 2, kNone, kNone, kNone, Pattern(600, 3)},
+  };
+  if (with_workbook) {
+    layout.entries[2].right = 3;
+    layout.entries.push_back({u"Workbook", 2, kNone, kNone, kNone, Pattern(5000, 1)});
+  }
+  return test::BuildTestImage(layout);
+}
+
+// Some writers give the mini stream a size or a sector chain that runs past the end of the
+// file; other readers accept such files, and so does ours: what the file holds is read,
+// and only a stream whose data it does not hold cannot be opened.
+TEST(CompoundFileDamageTest, MiniStreamPastTheEndOfTheFileIsReadAsFarAsItGoes) {
+  const std::string missing_tail = "The file \"damaged.xls\" is damaged: stream \"Tail\" reaches beyond the end of the mini stream";
+  struct Case {
+    const char* label;
+    bool with_workbook;
+    std::function<void(test::TestImage&)> damage;
+    std::string tail_error;  // empty: "Tail" reads whole
+  };
+  const std::uint32_t beyond = 100;  // a sector the FAT describes but the file does not hold
+  const Case cases[] = {
+      {"RootSizeBeyondFile", true, [](auto& t) { SetEntry32(t, 0, kSize, 0x100000); }, ""},
+      {"RootSizeHuge", true, [](auto& t) { SetEntry32(t, 0, kSize, 0xFFFFFFC0); }, ""},
+      {"ChainRunsPastEnd", true,
+       [&](auto& t) {
+         SetEntry32(t, 0, kSize, 3 * 512);
+         test::SetFatEntry(t.bytes, t.mini_stream_start + 1, beyond);
+       },
+       ""},
+      {"SecondSectorPastEnd", true, [&](auto& t) { test::SetFatEntry(t.bytes, t.mini_stream_start, beyond); },
+       missing_tail},
+      {"SecondSectorFreeMark", true, [](auto& t) { test::SetFatEntry(t.bytes, t.mini_stream_start, kFree); },
+       missing_tail},
+      // The mini stream ends the file: "Tail" needs 24 bytes of mini sector 13, at 320-344
+      // of the last sector.
+      {"CutAfterTheLastByteNeeded", false, [](auto& t) { t.bytes.resize(t.bytes.size() - 512 + 344); }, ""},
+      {"CutInTheLastMiniSector", false, [](auto& t) { t.bytes.resize(t.bytes.size() - 512 + 330); },
+       "The file \"damaged.xls\" is damaged: stream \"Tail\" reaches beyond the end of the file"},
+      {"CutBeforeTheLastMiniSector", false, [](auto& t) { t.bytes.resize(t.bytes.size() - 512 + 300); },
+       missing_tail},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    test::TestImage image = MiniSample(c.with_workbook);
+    c.damage(image);
+    TOle2Storage storage = TOle2Storage::OpenMemory(image.bytes, kName);
+    EXPECT_EQ(storage.OpenStream("Small").ReadAll(), Pattern(200, 2));
+    if (c.with_workbook) {
+      EXPECT_EQ(storage.OpenStream("Workbook").ReadAll(), Pattern(5000, 1));
+    }
+    std::vector<std::string> kept;
+    for (const TXlsStorage& entry : ReadKeptElements(storage)) kept.push_back(entry.Name);
+    const auto listed = storage.ListElements();
+    const auto tail = std::find_if(listed.begin(), listed.end(), [](const TOle2Element& e) { return e.Name == "Tail"; });
+    ASSERT_NE(tail, listed.end());
+    EXPECT_EQ(tail->Size, 600u);
+    if (c.tail_error.empty()) {
+      EXPECT_TRUE(tail->Readable);
+      EXPECT_EQ(storage.OpenStream("Tail").ReadAll(), Pattern(600, 3));
+      EXPECT_THAT(kept, ::testing::Contains("Tail"));
+    } else {
+      EXPECT_FALSE(tail->Readable);
+      EXPECT_THAT([&] { storage.OpenStream("Tail"); }, ::testing::ThrowsMessage<Error>(c.tail_error));
+      EXPECT_THAT(kept, ::testing::ElementsAre("Small"));  // the unreadable stream is not kept
+    }
+  }
+}
+
+// What stays refused: a mini stream whose chain loops, or that the root's own size makes
+// too short for a stream's chain, is damage and not a file cut short.
+TEST(CompoundFileDamageTest, MiniStreamDamageWithinTheFileIsStillRefused) {
+  test::TestImage looped = MiniSample(true);
+  test::SetFatEntry(looped.bytes, looped.mini_stream_start + 1, looped.mini_stream_start);
+  SetEntry32(looped, 0, kSize, 3 * 512);
+  EXPECT_THAT([&] { OpenAndReadAll(looped.bytes); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("the sector chain of the mini stream loops back")));
+  test::TestImage too_short = MiniSample(true);
+  SetEntry32(too_short, 0, kSize, 64 * 6);
+  EXPECT_THAT([&] { OpenAndReadAll(too_short.bytes); },
+              ::testing::ThrowsMessage<Error>(HasSubstr("stream \"Tail\" points to sector 6, outside the mini stream")));
 }
 
 TEST(CompoundFileDamageTest, StoragesNestedTooDeeplyAreRefused) {

@@ -230,15 +230,18 @@ TEST(XlsReader, FileNameWithoutExtensionFindsTheXlsFile) {
 
 // ---- older and encrypted files ----
 
-TEST(XlsReader, Excel95FileHasNoWorkbookStream) {
+TEST(XlsReader, Excel95FileIsRefusedAsSuch) {
   TXLSFile book;
-  EXPECT_EQ(ErrorOf([&] { book.OpenFile(Fixture("gnumeric_biff7.xls")); }), "Workbook could not be found.");
+  EXPECT_EQ(ErrorOf([&] { book.OpenFile(Fixture("gnumeric_biff7.xls")); }),
+            "\"" + Fixture("gnumeric_biff7.xls") +
+                "\" is an Excel 5.0/95 workbook; save it as Excel 97-2003 or newer and open it again");
 }
 
 TEST(XlsReader, Excel95RecordsInAWorkbookStreamAreRefused) {
   TOle2Storage storage = TOle2Storage::OpenFile(Fixture("gnumeric_biff7.xls"));
   const std::vector<std::uint8_t> book_stream = storage.OpenStream("Book").ReadAll();
-  EXPECT_EQ(ErrorOf([&] { Open(Container(book_stream)); }), "Template file is saved with an invalid Excel version");
+  EXPECT_EQ(ErrorOf([&] { Open(Container(book_stream)); }),
+            "\"(memory)\" is an Excel 5.0/95 workbook; save it as Excel 97-2003 or newer and open it again");
 }
 
 TEST(XlsReader, PasswordProtectedWorkbookIsRefused) {
@@ -683,7 +686,7 @@ std::vector<DamageCase> DamageCases() {
   cases.push_back({"zero padding only", std::vector<std::uint8_t>(512, 0), invalid});
   cases.push_back({"sheets without globals", Stream({records.end() - 4, records.end()}), invalid});
   cases.push_back({"second globals BOF", Cat({Stream({records[0]}), good}), invalid});
-  cases.push_back({"BOF of another version", Patched(records, rid::kBof, [](Rec& r) { r.data[1] = 0x05; }),
+  cases.push_back({"BOF of another version", Patched(records, rid::kBof, [](Rec& r) { r.data[1] = 0x07; }),
                    "Template file is saved with an invalid Excel version"});
   cases.push_back({"BOF too short", Patched(records, rid::kBof, [](Rec& r) { r.data.resize(2); }), invalid});
   cases.push_back({"cell in column 256", Patched(records, rid::kLabelSst, [](Rec& r) { r.data[3] = 1; }), invalid});

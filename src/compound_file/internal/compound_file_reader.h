@@ -8,7 +8,12 @@
 // another is found, and no chain is followed further than the file has sectors. After a
 // successful construction reads cannot fail and never leave the image.
 //
-// Internal to src/workbook; TOle2Storage is the interface. Not thread-safe for writing,
+// One fault is tolerated because other readers accept it and real files have it: a mini
+// stream (the root's stream) whose size or sector chain runs past the end of the file. It
+// is read as far as the file holds it; a stream whose mini sectors lie beyond that is
+// listed but marked unreadable (DirectoryNode::unreadable), and the rest of the file reads.
+//
+// Internal to the compound file library; TOle2Storage is the interface. Not thread-safe for writing,
 // but a constructed reader may be read from several threads.
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +38,8 @@ struct DirectoryNode {
   // A stream's data: the image offset of each of its sectors or mini sectors, in order.
   std::vector<std::uint64_t> pieces;
   unsigned piece_shift = 0;
+  // Why the stream cannot be read, as the damage message says it; empty when it can.
+  std::string unreadable;
 };
 
 class CompoundFileReader {
