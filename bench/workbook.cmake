@@ -7,8 +7,3 @@ target_link_libraries(compound_file_bench PRIVATE ln40_compound_file benchmark::
 add_executable(workbook_bench ${CMAKE_CURRENT_LIST_DIR}/workbook_bench.cpp)
 target_link_libraries(workbook_bench PRIVATE ln40_xls benchmark::benchmark)
 
-# The workbook side of bench/compare.sh: makes the test data and writes workbooks, timed
-# from outside like the peer tools.
-add_executable(workbook_convert ${CMAKE_CURRENT_LIST_DIR}/workbook_convert.cpp)
-target_link_libraries(workbook_convert PRIVATE ln40_xls)
-target_include_directories(workbook_convert PRIVATE ${PROJECT_SOURCE_DIR}/src/xls/internal)
