@@ -21,7 +21,10 @@ command=${1:-test}
 sanitize=0
 [ "${2:-}" = "--sanitize" ] && sanitize=1
 if [ "$sanitize" = 1 ]; then build_dir=${BUILD_DIR:-build-sanitize}; else build_dir=${BUILD_DIR:-build}; fi
-packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev python3-olefile python3-xlrd python3-xlwt poppler-utils libsqlite3-dev e2fsprogs)
+# The last three are the peers of the interop tests: LibreOffice and Gnumeric open the
+# workbooks we write, Chromium shows the result list page.
+packages=(cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev python3-olefile python3-xlrd python3-xlwt poppler-utils libsqlite3-dev e2fsprogs
+          libreoffice-calc-nogui gnumeric chromium)
 
 install_missing_packages() {
   local missing=()
