@@ -308,11 +308,18 @@ void TGridTable::SetCell(int col, int row, const std::string& text) {
 
 int TGridTable::UsedWidth(int row) const {
   if (row < 0 || row >= RowCount()) return 0;
-  if (span_count_ > 0) return ColCount();
   const std::vector<std::string>& cells = rows_[static_cast<size_t>(row)].cells;
   size_t width = cells.size();
   while (width > 0 && cells[width - 1].empty()) --width;
-  return static_cast<int>(width);
+  int used = static_cast<int>(width);
+  if (span_count_ == 0) return used;
+  // A covered cell reads its merge's top-left cell, so the merges over the row count too.
+  for (int r = std::max(0, row - max_span_height_ + 1); r <= row; ++r) {
+    for (const SpanAttr& span : rows_[static_cast<size_t>(r)].spans) {
+      if (row < r + span.height) used = std::max(used, span.col + span.width);
+    }
+  }
+  return used;
 }
 
 void TGridTable::SetRowCount(int count) {

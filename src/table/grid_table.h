@@ -67,8 +67,8 @@ class TGridTable {
   void SetCell(int col, int row, const std::string& text);
 
   // Every cell of `row` from this column on reads as the empty text, so a walk over the
-  // cells of a sparse table can stop there. ColCount() while the table has merges (a covered
-  // cell reads its top-left cell); 0 for a row outside the table.
+  // cells of a sparse table can stop there: the end of the row's last non-empty cell or of a
+  // merge over the row, whichever is further right; 0 for a row outside the table.
   int UsedWidth(int row) const;
 
   int RowCount() const;

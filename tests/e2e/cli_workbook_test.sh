@@ -28,6 +28,28 @@ check "csv -> xls -> csv gives the sheet back" cmp "$work/sheet.csv" "$work/back
 "$cli" xls2csv "$work/sheet.xls" "${locale[@]}" > "$work/stdout.csv"
 check "xls2csv to stdout" cmp "$work/sheet.csv" "$work/stdout.csv"
 
+# A sparse sheet: the empty cells after a row's last text are written like any other, and
+# the cells a merge covers show its text.
+if /usr/bin/python3 -c 'import xlwt' 2> /dev/null; then
+  /usr/bin/python3 - "$work/sparse.xls" <<'PY'
+import sys, xlwt
+book = xlwt.Workbook()
+sheet = book.add_sheet("S")
+sheet.write(0, 0, "a")
+sheet.write(1, 0, "b")
+sheet.write_merge(1, 2, 3, 5, "m")
+sheet.write(4, 13, "z")
+book.save(sys.argv[1])
+PY
+  "$cli" xls2csv "$work/sparse.xls" "$work/sparse.csv" "${locale[@]}"
+  printf '%s\r\n' \
+    'Fornavn,Etternavn,Klasse,Klubb,Kjønn,Løype,Startnr,Brikkenr,Starttid,Kid,Inkomst,Sluttid,,' \
+    'a,,,,,,,,,,,,,' 'b,,,m,m,m,,,,,,,,' ',,,m,m,m,,,,,,,,' ',,,,,,,,,,,,,' ',,,,,,,,,,,,,z' > "$work/sparse_expected.csv"
+  check "sparse sheet, every cell of every row" cmp "$work/sparse.csv" "$work/sparse_expected.csv"
+else
+  echo "skipped: python3-xlwt is not installed"
+fi
+
 # Saving again onto the same workbook rewrites its sheets in place: still two sheets.
 "$cli" csv2xls "$work/back.csv" "$work/sheet.xls" "${locale[@]}"
 "$cli" xls2csv "$work/sheet.xls" "${locale[@]}" > "$work/again.csv"

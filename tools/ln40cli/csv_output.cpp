@@ -1,5 +1,7 @@
 #include "csv_output.h"
 
+#include <algorithm>
+
 #include "text/codepage.h"
 #include "text/error.h"
 #include "text/file_replace.h"
@@ -30,13 +32,19 @@ void AppendField(const std::string& text, std::string& out) {
   out += '"';
 }
 
+// The empty cells after a row's last used one are only their commas, written at once: a
+// sparse sheet of 65536 rows by 256 columns is mostly such cells.
 std::string TableCsv(const TGridTable& table) {
   std::string csv;
+  const int cols = table.ColCount();
+  csv.reserve(static_cast<size_t>(table.RowCount()) * static_cast<size_t>(cols + 1));  // the commas and line ends
   for (int row = 0; row < table.RowCount(); ++row) {
-    for (int col = 0; col < table.ColCount(); ++col) {
+    const int used = table.UsedWidth(row);
+    for (int col = 0; col < used; ++col) {
       if (col > 0) csv += ',';
       AppendField(table.Cell(col, row), csv);
     }
+    csv.append(static_cast<size_t>(cols - std::max(used, 1)), ',');
     csv += "\r\n";
   }
   return csv;
