@@ -2,6 +2,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "csv_input.h"
+#include "huge_page_heap.h"
 #include "locale_options.h"
 #include "runner_sheet_file.h"
 #include "sheet/runner_sheet.h"
@@ -36,6 +37,7 @@ int RunCsv2xls(const std::vector<std::string>& args) {
   if (line.Positional().size() != 2) throw Error("csv2xls takes IN and OUT");
   const Locale locale = LocaleFromOptions(line);
 
+  UseHugePagesForTheHeap();
   TGridTable sheet, times;
   SetUpRunnerSheet(sheet);
   SetUpReadTimesTable(times);

@@ -13,17 +13,20 @@
 namespace ln40::cli {
 namespace {
 
-// The whole file in one read.
+// The whole file, read into its place at once.
 std::string ReadWholeFile(const std::string& path) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
   if (!file) throw Error("Cannot open " + Utf8ToCp1252(path));
   std::string text;
-  char chunk[1 << 16];
   if (std::fseek(file.get(), 0, SEEK_END) == 0) {
     const long size = std::ftell(file.get());
-    if (size > 0) text.reserve(static_cast<size_t>(size));
     std::rewind(file.get());
+    if (size > 0) {
+      text.resize(static_cast<size_t>(size));
+      text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+    }
   }
+  char chunk[1 << 16];  // what a file still growing (or a pipe) holds beyond
   for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) text.append(chunk, got);
   if (std::ferror(file.get())) throw Error("Cannot read " + Utf8ToCp1252(path));
   return text;

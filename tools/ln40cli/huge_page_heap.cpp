@@ -1,0 +1,37 @@
+#include "huge_page_heap.h"
+
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace ln40::cli {
+namespace {
+
+constexpr std::size_t kStep = std::size_t{256} << 20;     // address space, not memory
+constexpr std::size_t kBlockLimit = std::size_t{32} << 20;  // the largest the heap takes
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::uintptr_t RoundUp(std::uintptr_t value, std::uintptr_t to) { return (value + to - 1) / to * to; }
+
+}  // namespace
+
+void UseHugePagesForTheHeap() {
+  // The heap grows by the step beyond each block that makes it grow, and blocks up to the
+  // limit (a table's row list, a file read whole) come from it rather than from mappings of
+  // their own.
+  if (mallopt(M_TOP_PAD, static_cast<int>(kStep)) == 0 || mallopt(M_MMAP_THRESHOLD, static_cast<int>(kBlockLimit)) == 0) {
+    return;
+  }
+  const auto start = reinterpret_cast<std::uintptr_t>(sbrk(0));
+  // A block larger than what is left at the top makes the heap grow now, by the step.
+  void* volatile block = std::malloc(std::size_t{4} << 20);
+  std::free(block);
+  const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
+  const std::uintptr_t from = RoundUp(start, kHugePage);
+  if (end > from) madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
+}
+
+}  // namespace ln40::cli
