@@ -36,7 +36,7 @@
 
 namespace ln40 {
 
-class TSheetScan;
+class TWorkbookReader;
 
 // What an export does with a file that exists already. The system uses omNever: the file
 // is opened and updated, never confirmed or deleted beforehand.
@@ -123,11 +123,11 @@ class TGridExcelIO {
   // Writes the table into the active sheet of `book`: row heights, column widths, cells
   // with their formats, merges, formulas, outline levels of a grouped table.
   void ExportData(TXLSFile& book, TBadFormulas bad_formulas = TBadFormulas::EndTheExport) const;
-  // Loads sheet `sheet` (1-based) of an opened workbook into the table (ImportFile takes
-  // sheet 1 after the file is read).
+  // Loads sheet `sheet` (1-based) of a workbook file opened by a TWorkbookReader into the
+  // table (ImportFile takes sheet 1 of the file it reads).
+  void ImportSheet(TWorkbookReader& reader, int sheet = 1);
+  // The same from a loaded workbook: the same table as ImportSheet of its file.
   void ImportBook(TXLSFile& book, int sheet = 1);
-  // The same from a scanned workbook (ImportFile when the scan reads the file).
-  void ImportScan(const TSheetScan& scan);
 
   // Stores `text` in the cell (1-based) as the typed value it reads as: a number (thousands
   // separators allowed where they group by three), TRUE/FALSE as a boolean, a date or time
@@ -148,13 +148,10 @@ class TGridExcelIO {
   // Empties the table for an import and sizes it to the sheet's used range; returns the
   // last row and column (1-based) of the sheet that the table takes.
   std::pair<int, int> StartImport(int used_rows, int used_cols);
-  // A cell with a value into the table, as its number format (`code`) shows it unless the
-  // import leaves cell formats aside. The buffers keep their room from cell to cell.
-  struct ImportBuffers {
-    std::u16string shown;
-    std::string text;
-  };
-  void ImportCell(int row, int col, const CellValue& value, const std::u16string& code, ImportBuffers& buffers);
+  // The import of a sheet's cells, from either source (grid_excel_import.cpp).
+  struct SheetSource;
+  class CellImport;
+  void ImportCells(const SheetSource& sheet);
   TableLook& MutableLook() { return look_ ? *look_ : own_look_; }
 
   TGridTable& table_;

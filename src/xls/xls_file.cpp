@@ -10,7 +10,6 @@
 #include "compound_file/ole2_storage.h"
 #include "xls_formula.h"
 #include "xls_model.h"
-#include "xls_sheet_scan.h"
 #include "xls_strings.h"
 #include "xls_template.h"
 #include "workbook_stream.h"
@@ -31,6 +30,20 @@ bool HasExtension(const std::string& file_name) {
   const std::size_t slash = file_name.find_last_of('/');
   const std::size_t dot = file_name.find_last_of('.');
   return dot != std::string::npos && (slash == std::string::npos || dot > slash);
+}
+
+TSheetCell::Source SourceOf(TCellKind kind) {
+  switch (kind) {
+    case TCellKind::Blank: return TSheetCell::Source::Blank;
+    case TCellKind::Rk: return TSheetCell::Source::Rk;
+    case TCellKind::Number: return TSheetCell::Source::Number;
+    case TCellKind::LabelSst: return TSheetCell::Source::SharedString;
+    case TCellKind::Label: return TSheetCell::Source::Label;
+    case TCellKind::BoolErr: return TSheetCell::Source::BoolErr;
+    case TCellKind::Formula: return TSheetCell::Source::Formula;
+    case TCellKind::Opaque: break;
+  }
+  return TSheetCell::Source::RichString;
 }
 
 void CheckRow(int row) {
@@ -117,7 +130,7 @@ TXLSFile& TXLSFile::operator=(TXLSFile&&) noexcept = default;
 
 // ---- loading ---------------------------------------------------------------------------
 
-TOle2Storage TXLSFile::OpenStorage(const std::string& file_name) {
+TOle2Storage OpenWorkbookFile(const std::string& file_name) {
   std::string name = file_name;
   if (!FileExists(name)) {
     if (!HasExtension(name) && FileExists(name + ".xls")) {
@@ -130,15 +143,8 @@ TOle2Storage TXLSFile::OpenStorage(const std::string& file_name) {
 }
 
 void TXLSFile::OpenFile(const std::string& file_name) {
-  TOle2Storage storage = OpenStorage(file_name);
+  TOle2Storage storage = OpenWorkbookFile(file_name);
   LoadFrom(storage);
-}
-
-bool TXLSFile::OpenFileOrScan(const std::string& file_name, TSheetScan& scan) {
-  TOle2Storage storage = OpenStorage(file_name);
-  if (scan.Scan(storage)) return true;
-  LoadFrom(storage);
-  return false;
 }
 
 // The workbook stream is read where it lies in the container when it is one run there (as
@@ -212,21 +218,27 @@ TWorkSheet* TXLSFile::WritableSheet() {
 int TXLSFile::UsedRowCount() const {
   const TWorkSheet* sheet = ActiveWorkSheet();
   if (!sheet) return 0;
-  for (int r = static_cast<int>(sheet->Rows.size()) - 1; r >= 0; --r) {
+  int rows = 0;
+  for (int r = static_cast<int>(sheet->Cells.size()) - 1; r >= 0; --r) {
+    if (!sheet->Cells[r].empty()) {
+      rows = r + 1;
+      break;
+    }
+  }
+  for (int r = static_cast<int>(sheet->Rows.size()) - 1; r >= rows; --r) {
     if (sheet->Rows[r].Present) return r + 1;
   }
-  return 0;
+  return rows;
 }
 
 int TXLSFile::UsedColCount() const {
   const TWorkSheet* sheet = ActiveWorkSheet();
   if (!sheet) return 0;
   int cols = 0;
-  for (const TRowRecord& row : sheet->Rows) {
-    if (row.Present) cols = std::max(cols, row.ColLast1());
+  for (const std::vector<TXlsCell>& cells : sheet->Cells) {
+    if (!cells.empty()) cols = std::max(cols, cells.back().Col + 1);
   }
-  // A damaged ROW record may claim more columns than a sheet has.
-  return std::min(cols, kMaxColumns);
+  return cols;
 }
 
 CellValue TXLSFile::GetCellValue(int row, int col) const {
@@ -355,27 +367,39 @@ std::vector<TXlsRange> TXLSFile::MergedRanges() const {
 TXlsRange TXLSFile::MergedRange(int row, int col) const {
   CheckCell(row, col);
   const TWorkSheet* sheet = ActiveWorkSheet();
-  if (sheet && (merge_cache_sheet_ != sheet || merge_cache_version_ != version_)) {
-    // Ranges by row, so that a lookup per cell of a large sheet stays short.
-    merge_cache_ranges_ = MergedRanges();
-    merge_cache_rows_.clear();
-    for (std::size_t i = 0; i < merge_cache_ranges_.size(); ++i) {
-      const TXlsRange& r = merge_cache_ranges_[i];
-      for (int k = r.FirstRow; k <= r.LastRow && k <= kMaxRows; ++k) merge_cache_rows_[k].push_back(static_cast<int>(i));
-    }
+  if (!sheet) return {row, col, row, col};
+  if (merge_cache_sheet_ != sheet || merge_cache_version_ != version_) {
+    merge_cache_ = TMergedRangeIndex(MergedRanges());
     merge_cache_sheet_ = sheet;
     merge_cache_version_ = version_;
   }
+  const TXlsRange* range = merge_cache_.Find(row, col);
+  return range ? *range : TXlsRange{row, col, row, col};
+}
+
+DateSystem TXLSFile::Dates() const { return book_->Globals.Dates; }
+
+void TXLSFile::ReadCells(TSheetSink& sink) const {
+  const TWorkSheet* sheet = ActiveWorkSheet();
+  sink.BeginSheet(active_sheet_, SheetKind(active_sheet_));
   if (sheet) {
-    auto it = merge_cache_rows_.find(row);
-    if (it != merge_cache_rows_.end()) {
-      for (int i : it->second) {
-        const TXlsRange& r = merge_cache_ranges_[i];
-        if (col >= r.FirstCol && col <= r.LastCol) return r;
+    CellValue value;
+    TSheetCell out;
+    out.Value = &value;
+    for (std::size_t row = 0; row < sheet->Cells.size(); ++row) {
+      out.Row = static_cast<int>(row);
+      for (const TXlsCell& cell : sheet->Cells[row]) {
+        out.Col = cell.Col;
+        out.Xf = cell.XF;
+        out.From = SourceOf(cell.Kind);
+        out.Raw = cell.Kind == TCellKind::Rk || cell.Kind == TCellKind::LabelSst ? cell.Rk : cell.BoolErr;
+        out.IsError = cell.IsError;
+        CellValueOf(cell, book_->Globals.SST, value);
+        sink.Cell(out);
       }
     }
   }
-  return {row, col, row, col};
+  sink.EndSheet();
 }
 
 // ---- writing ---------------------------------------------------------------------------

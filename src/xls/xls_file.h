@@ -19,7 +19,6 @@
 //   Template file is saved with an invalid Excel version a BIFF version other than 8
 //   File is password protected                           an encrypted workbook
 //   Sheet name already exists: %s                        duplicate sheet names
-//   Duplicated ROW record                                two ROW records for one row
 //   Can't write to file "%s". Check it is not in use by another user
 //                                                        SaveFile onto an existing file
 //   To save this file, you must select a visible sheet   a hidden sheet is selected
@@ -34,17 +33,16 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "xls/merged_range_index.h"
 #include "xls/number_format.h"
+#include "xls/sheet_sink.h"
 #include "xls/xls_format.h"
 #include "xls/xls_storage.h"
 
 namespace ln40 {
-
-class TSheetScan;
 
 namespace xls {
 class TWorkbook;
@@ -57,17 +55,6 @@ struct TXlsCellValue {
   CellValue Value;
   int XF = -1;
 };
-
-// A rectangle of cells, 1-based and inclusive.
-struct TXlsRange {
-  int FirstRow = 1;
-  int FirstCol = 1;
-  int LastRow = 1;
-  int LastCol = 1;
-  bool operator==(const TXlsRange&) const = default;
-};
-
-enum class TXlsSheetKind { Worksheet, Chart, Unsupported };
 
 class TXLSFile {
  public:
@@ -84,10 +71,6 @@ class TXLSFile {
   // added when it has no extension. Replaces any previous content; ActiveSheet becomes
   // WINDOW1's current tab + 1 (1 without WINDOW1).
   void OpenFile(const std::string& file_name);
-  // For an import that needs only cell values: opens a file as OpenFile does, but when
-  // `scan` reads its first sheet by itself (see xls_sheet_scan.h) only scans it and returns
-  // true, leaving this workbook as it was.
-  bool OpenFileOrScan(const std::string& file_name, TSheetScan& scan);
   // Loads a file image held in memory; `display_name` stands for the file in messages.
   void OpenMemory(std::span<const std::uint8_t> image, const std::string& display_name = "(memory)");
 
@@ -102,10 +85,10 @@ class TXLSFile {
   std::u16string SheetName(int sheet) const;
   std::u16string ActiveSheetName() const { return SheetName(active_sheet_); }
 
-  // The 1-based number of the last row that has a ROW record; 0 when there is none.
+  // The used range: the 1-based number of the last row that holds a cell record or has a
+  // ROW record of its own, and of the last column that holds a cell record; 0 when there is
+  // none. (The column range a ROW record states is not used: writers give it as they like.)
   int UsedRowCount() const;
-  // The largest last-column-plus-one of the ROW records (at most 256); 0 when there are
-  // none.
   int UsedColCount() const;
 
   CellValue GetCellValue(int row, int col) const;
@@ -128,6 +111,11 @@ class TXLSFile {
   TXlsRange MergedRange(int row, int col) const;
   // Every merged range of the active sheet, in order.
   std::vector<TXlsRange> MergedRanges() const;
+  // The date system of the workbook's serials (the DATEMODE record, kept when saved).
+  DateSystem Dates() const;
+  // Every cell record of the active sheet into `sink`, row by row and left to right, as
+  // Cell calls between BeginSheet and EndSheet (a formula with its result whole).
+  void ReadCells(TSheetSink& sink) const;
   // Row height in twips (ROW record), -1 without a ROW record.
   int RowHeight(int row) const;
   int RowOutlineLevel(int row) const;
@@ -184,7 +172,6 @@ class TXLSFile {
  private:
   void Load(std::span<const std::uint8_t> stream, TXlsStorageList kept);
   void LoadFrom(TOle2Storage& storage);
-  static TOle2Storage OpenStorage(const std::string& file_name);
   const xls::TWorkSheet* ActiveWorkSheet() const;
   // Raises the ActiveSheet range error when ActiveSheet names no sheet.
   void CheckActiveSheet() const;
@@ -207,8 +194,11 @@ class TXLSFile {
   mutable std::vector<std::unique_ptr<TCellFormat>> format_cache_;
   mutable const xls::TWorkSheet* merge_cache_sheet_ = nullptr;
   mutable std::uint64_t merge_cache_version_ = 0;
-  mutable std::vector<TXlsRange> merge_cache_ranges_;
-  mutable std::unordered_map<int, std::vector<int>> merge_cache_rows_;
+  mutable TMergedRangeIndex merge_cache_;
 };
+
+// The container of a workbook file (Windows-1252 name) as OpenFile opens it: a name that
+// does not exist is tried with ".xls" added when it has no extension.
+TOle2Storage OpenWorkbookFile(const std::string& file_name);
 
 }  // namespace ln40

@@ -1,12 +1,11 @@
-// Reading a BIFF8 workbook stream into the model: the sections, the record kinds the
-// model interprets, cells, shared formulas and the helpers of the model types.
+// The full load: the model of a workbook built from the calls of the record decoder
+// (workbook_decoder.h), shared formulas made absolute, and the helpers of the model types.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
 
-#include "text/codepage.h"
-#include "text/error.h"
+#include "workbook_decoder.h"
 #include "xls_formula.h"
 #include "xls_model.h"
 #include "xls_strings.h"
@@ -184,136 +183,11 @@ void CellValueOf(const TXlsCell& cell, const TSST& sst, CellValue& into) {
   }
 }
 
-// ---- reading ---------------------------------------------------------------------------
+// ---- the model built from the decoder's calls ------------------------------------------
 
 namespace {
 
-constexpr std::uint16_t kTypeGlobals = 0x0005;
-constexpr std::uint16_t kTypeWorksheet = 0x0010;
-constexpr std::uint16_t kTypeChart = 0x0020;
-
-[[noreturn]] void ThrowPasswordProtected() { throw Error("File is password protected"); }
-
-std::uint16_t BofType(const TRecordView& bof) {
-  if (bof.Data.size() < 4) ThrowFileInvalid();
-  if (Get16(bof.Data.data()) != 0x0600) throw Error("Template file is saved with an invalid Excel version");
-  return Get16(bof.Data.data() + 2);
-}
-
-void RequireSize(const TRecordView& view, std::size_t size) {
-  if (view.Data.size() < size) ThrowFileInvalid();
-}
-
-// Reads the records of a section after its BOF up to and including its EOF into `records`
-// (nested BOF ... EOF substreams included), for sheets kept as record lists.
-void ReadRecordList(TRecordReader& reader, std::vector<TBaseRecord>& records, TBaseRecord& eof) {
-  int depth = 0;
-  while (reader.Next()) {
-    const std::uint16_t id = reader.Current().Id;
-    if (id == rid::kFilePass) ThrowPasswordProtected();
-    if (id == rid::kEof && depth == 0) {
-      eof = reader.CurrentRecord();
-      return;
-    }
-    if (id == rid::kBof) ++depth;
-    if (id == rid::kEof) --depth;
-    records.push_back(reader.CurrentRecord());
-  }
-  ThrowFileInvalid();  // the stream ended inside the section
-}
-
-// ---- globals ----
-
-void ReadGlobals(TRecordReader& reader, TWorkbook& book) {
-  TWorkbookGlobals& g = book.Globals;
-  auto keep = [&g](TBaseRecord record) { g.Items.push_back({TGlobalSlot::Record, std::move(record)}); };
-  while (reader.Next()) {
-    const TRecordView& view = reader.Current();
-    switch (view.Id) {
-      case rid::kBof: ThrowFileInvalid();
-      case rid::kEof:
-        g.Eof = reader.CurrentRecord();
-        return;
-      case rid::kFilePass: ThrowPasswordProtected();
-      case rid::kBoundSheet: {
-        RequireSize(view, 8);
-        TRecordCursor cursor(view);
-        cursor.Skip(6);
-        TBoundSheet sheet;
-        sheet.Name = ReadXlString(cursor, false);
-        for (const TBoundSheet& other : g.Sheets) {
-          if (other.Name == sheet.Name) throw Error("Sheet name already exists: " + Utf16ToCp1252(sheet.Name));
-        }
-        sheet.Base = sheet.Name;
-        sheet.Record = reader.CurrentRecord();
-        g.Sheets.push_back(std::move(sheet));
-        break;
-      }
-      case rid::kSst: g.SST.Load(view); break;
-      case rid::kFont:
-        if (g.FindSlot(TGlobalSlot::Fonts) < 0) g.Items.push_back({TGlobalSlot::Fonts, {}});
-        g.Fonts.push_back(reader.CurrentRecord());
-        break;
-      case rid::kFormat: {
-        if (g.FindSlot(TGlobalSlot::Formats) < 0) g.Items.push_back({TGlobalSlot::Formats, {}});
-        RequireSize(view, 5);
-        TRecordCursor cursor(view);
-        TFormatEntry entry;
-        entry.Index = cursor.U16();
-        entry.Code = ReadXlString(cursor, true);
-        entry.Record = reader.CurrentRecord();
-        auto at = std::upper_bound(g.Formats.begin(), g.Formats.end(), entry.Index,
-                                   [](int value, const TFormatEntry& e) { return value < e.Index; });
-        g.Formats.insert(at, std::move(entry));
-        break;
-      }
-      case rid::kXf: {
-        if (g.FindSlot(TGlobalSlot::Xfs) < 0) g.Items.push_back({TGlobalSlot::Xfs, {}});
-        TXfBytes xf{};
-        std::memcpy(xf.data(), view.Data.data(), std::min<std::size_t>(xf.size(), view.Data.size()));
-        g.XFs.push_back(xf);
-        break;
-      }
-      case rid::kPalette:
-        g.Palette = static_cast<int>(g.Items.size());
-        keep(reader.CurrentRecord());
-        break;
-      case rid::kWindow1:
-        g.Window1 = static_cast<int>(g.Items.size());
-        keep(reader.CurrentRecord());
-        break;
-      case rid::kObProj:
-        g.HasMacros = true;
-        keep(reader.CurrentRecord());
-        break;
-      case rid::kCodeName: {
-        TRecordCursor cursor(view);
-        g.CodeName = ReadXlString(cursor, true);
-        keep(reader.CurrentRecord());
-        break;
-      }
-      case rid::kName: g.Names.push_back(reader.CurrentRecord()); break;
-      case rid::kSupBook:
-      case rid::kExternSheet:
-      case rid::kExternName:
-      case rid::kExternName2: g.ExternRefs.push_back(reader.CurrentRecord()); break;
-      case rid::kMsoDrawingGroup: g.DrawingGroup.push_back(reader.CurrentRecord()); break;
-      case rid::kIndex:
-      case rid::kDbCell:
-      case rid::kExtSst:
-      case rid::kRecalcId:
-      case rid::kMsoDrawingSelection:
-      case rid::kXct:
-      case rid::kCrn: break;
-      default: keep(reader.CurrentRecord()); break;
-    }
-  }
-  ThrowFileInvalid();
-}
-
-// ---- worksheets ----
-
-struct SharedFormula {
+struct SharedTokens {
   TCellRange range;
   std::vector<std::uint8_t> tokens;  // rgce
   std::vector<std::uint8_t> extra;   // rgcb
@@ -321,160 +195,153 @@ struct SharedFormula {
   bool needed = false;               // some cell still refers to it
 };
 
-class SheetReader {
+// The full load's sink: every sheet as the model holds it. What the decoder does not
+// interpret, and the records a cell keeps, are taken from the decoder as they are.
+class ModelBuilder final : public TSheetSink {
  public:
-  SheetReader(TRecordReader& reader, TWorkbook& book, TWorkSheet& sheet)
-      : reader_(reader), sst_(book.Globals.SST), sheet_(sheet) {}
+  ModelBuilder(const TWorkbookDecoder& decoder, TSST& sst) : records_(decoder.Records()), sst_(sst) {}
 
-  void Read() {
-    while (reader_.Next()) {
-      const TRecordView& view = reader_.Current();
-      if (view.Id == rid::kEof) {
-        sheet_.Eof = reader_.CurrentRecord();
-        ExpandSharedFormulas();
-        return;
+  std::vector<std::unique_ptr<TSheet>> TakeSheets() { return std::move(sheets_); }
+
+  void BeginSheet(int /*sheet*/, TXlsSheetKind kind) override {
+    work_ = nullptr;
+    list_ = nullptr;
+    std::unique_ptr<TSheet> sheet;
+    if (kind == TXlsSheetKind::Worksheet) {
+      auto work = std::make_unique<TWorkSheet>();
+      work_ = work.get();
+      sheet = std::move(work);
+    } else {
+      std::unique_ptr<TRecordListSheet> list;
+      if (kind == TXlsSheetKind::Chart) {
+        list = std::make_unique<TChartSheet>();
+      } else {
+        list = std::make_unique<TUnsupportedSheet>();
       }
-      Handle(view);
+      list_ = list.get();
+      sheet = std::move(list);
     }
-    ThrowFileInvalid();
+    sheet->Bof = records_.CurrentRecord();
+    sheets_.push_back(std::move(sheet));
+    window2_seen_ = false;
+    pending_.clear();
+    shared_.clear();
   }
 
- private:
-  void Keep() { (window2_seen_ ? sheet_.ListB : sheet_.ListA).push_back(reader_.CurrentRecord()); }
+  void EndSheet() override {
+    sheets_.back()->Eof = records_.CurrentRecord();
+    if (work_) ExpandSharedFormulas();
+  }
 
-  void Handle(const TRecordView& view) {
-    switch (view.Id) {
-      case rid::kBof: ReadEmbeddedSubstream(); break;
-      case rid::kFilePass: ThrowPasswordProtected();
-      case rid::kRow: ReadRow(view); break;
-      case rid::kLabelSst: {
-        RequireSize(view, 10);
-        const std::uint32_t index = Get32(view.Data.data() + 6);
-        if (index >= sst_.EntryCount()) ThrowFileInvalid();
-        TXlsCell& cell = NewCell(view);
-        cell.Kind = TCellKind::LabelSst;
-        cell.Rk = index;
-        sst_.AddRef(index);
+  void Cell(const TSheetCell& cell) override {
+    TXlsCell& placed = PlaceCell(cell.Row, cell.Col, static_cast<std::uint16_t>(cell.Xf));
+    switch (cell.From) {
+      case TSheetCell::Source::Blank: placed.Kind = TCellKind::Blank; break;
+      case TSheetCell::Source::Rk:
+        placed.Kind = TCellKind::Rk;
+        placed.Rk = cell.Raw;
         break;
-      }
-      case rid::kLabel: {
-        RequireSize(view, 9);
-        TRecordCursor cursor(view);
-        cursor.Skip(6);
-        auto extra = std::make_unique<TCellExtra>();
-        extra->Value = CellValue::String(ReadXlString(cursor, true));
-        extra->Record = reader_.CurrentRecord();
-        TXlsCell& cell = NewCell(view);
-        cell.Kind = TCellKind::Label;
-        cell.Extra = std::move(extra);
+      case TSheetCell::Source::Number:
+        placed.Kind = TCellKind::Number;
+        placed.Number = cell.Value->number;
         break;
-      }
-      case rid::kNumber: {
-        RequireSize(view, 14);
-        TXlsCell& cell = NewCell(view);
-        cell.Kind = TCellKind::Number;
-        cell.Number = GetDouble(view.Data.data() + 6);
+      case TSheetCell::Source::SharedString:
+        placed.Kind = TCellKind::LabelSst;
+        placed.Rk = cell.Raw;
+        sst_.AddRef(cell.Raw);
         break;
-      }
-      case rid::kRk: {
-        RequireSize(view, 10);
-        TXlsCell& cell = NewCell(view);
-        cell.Kind = TCellKind::Rk;
-        cell.Rk = Get32(view.Data.data() + 6);
+      case TSheetCell::Source::Label:
+        placed.Kind = TCellKind::Label;
+        placed.Extra = KeptCell(*cell.Value);
         break;
-      }
-      case rid::kBlank: {
-        RequireSize(view, 6);
-        NewCell(view).Kind = TCellKind::Blank;
+      case TSheetCell::Source::BoolErr:
+        placed.Kind = TCellKind::BoolErr;
+        placed.BoolErr = static_cast<std::uint8_t>(cell.Raw);
+        placed.IsError = cell.IsError;
         break;
-      }
-      case rid::kBoolErr: {
-        RequireSize(view, 8);
-        TXlsCell& cell = NewCell(view);
-        cell.Kind = TCellKind::BoolErr;
-        cell.BoolErr = view.Data[6];
-        cell.IsError = view.Data[7] != 0;
+      case TSheetCell::Source::Formula: PlaceFormula(cell, placed); break;
+      case TSheetCell::Source::RichString:
+        placed.Kind = TCellKind::Opaque;
+        placed.Extra = KeptCell(CellValue::Empty());
         break;
-      }
-      case rid::kRString: {
-        RequireSize(view, 6);
-        auto extra = std::make_unique<TCellExtra>();
-        extra->Record = reader_.CurrentRecord();
-        TXlsCell& cell = NewCell(view);
-        cell.Kind = TCellKind::Opaque;
-        cell.Extra = std::move(extra);
-        break;
-      }
-      case rid::kFormula: ReadFormula(view); break;
-      case rid::kMulRk: {
-        RequireSize(view, 6);
-        const int row = Get16(view.Data.data());
-        const int first = Get16(view.Data.data() + 2);
-        const std::size_t count = (view.Data.size() - 6) / 6;
-        for (std::size_t i = 0; i < count; ++i) {
-          const std::uint8_t* p = view.Data.data() + 4 + 6 * i;
-          TXlsCell& cell = PlaceCell(row, first + static_cast<int>(i), Get16(p));
-          cell.Kind = TCellKind::Rk;
-          cell.Rk = Get32(p + 2);
-        }
-        break;
-      }
-      case rid::kMulBlank: {
-        RequireSize(view, 6);
-        const int row = Get16(view.Data.data());
-        const int first = Get16(view.Data.data() + 2);
-        const std::size_t count = (view.Data.size() - 6) / 2;
-        for (std::size_t i = 0; i < count; ++i) {
-          PlaceCell(row, first + static_cast<int>(i), Get16(view.Data.data() + 4 + 2 * i)).Kind = TCellKind::Blank;
-        }
-        break;
-      }
-      case rid::kString: {
-        TXlsCell* formula = LastFormula();
-        if (!formula) ThrowFileInvalid();
-        TRecordCursor cursor(view);
-        std::u16string text = ReadXlString(cursor, true);
-        if (formula->Extra->Value.kind == CellValue::Kind::String) formula->Extra->Value.text = std::move(text);
-        break;
-      }
-      case rid::kShrFmla: ReadSharedFormula(); break;
-      case rid::kArray:
-      case rid::kTable: {
-        TXlsCell* formula = LastFormula();
-        if (!formula) ThrowFileInvalid();
-        formula->Extra->Record.Attached.push_back(reader_.CurrentRecord());
-        break;
-      }
-      case rid::kColInfo: ReadColInfo(view); break;
-      case rid::kMergedCells: ReadMergedCells(view); break;
+    }
+  }
+
+  void FormulaText(int row, int col, const std::u16string& text) override {
+    Formula(row, col).Extra->Value.text = text;
+  }
+
+  void SharedFormula(int row, int col, const TSharedFormula& formula) override {
+    SharedTokens& shared = shared_[{row, col}];
+    shared.range = formula.Range;
+    shared.tokens.assign(formula.Tokens.begin(), formula.Tokens.end());
+    shared.extra.assign(formula.Extra.begin(), formula.Extra.end());
+    shared.record = records_.CurrentRecord();
+    shared.needed = false;
+  }
+
+  void FormulaPart(int row, int col, std::uint16_t /*id*/) override {
+    Formula(row, col).Extra->Record.Attached.push_back(records_.CurrentRecord());
+  }
+
+  // A later ROW record for a row replaces the earlier one.
+  void Row(int row) override {
+    if (row >= static_cast<int>(work_->Rows.size())) work_->Rows.resize(row + 1);
+    TRowRecord& slot = work_->Rows[row];
+    slot.Present = true;
+    std::memcpy(slot.Data.data(), records_.Current().Data.data(), slot.Data.size());
+  }
+
+  void ColumnInfo(const TColumnInfo& info) override {
+    const TColInfo column{true, info.Width, info.Xf, info.Flags, info.Reserved};
+    for (int col = info.First; col <= info.Last; ++col) work_->Columns[col] = column;
+  }
+
+  void Dimensions(std::uint32_t first_row, std::uint32_t last_row1, int first_col, int last_col1) override {
+    work_->DimFirstRow = first_row;
+    work_->DimLastRow1 = last_row1;
+    work_->DimFirstCol = static_cast<std::uint16_t>(first_col);
+    work_->DimLastCol1 = static_cast<std::uint16_t>(last_col1);
+  }
+
+  void MergedRanges(std::span<const TCellRange> ranges) override {
+    TRangeItem item;
+    item.Merged = true;
+    item.Ranges.assign(ranges.begin(), ranges.end());
+    work_->Ranges.push_back(std::move(item));
+  }
+
+  void OtherRecord(std::uint16_t id, bool embedded) override {
+    if (list_) {
+      list_->Records.push_back(records_.CurrentRecord());
+      return;
+    }
+    if (embedded) {
+      work_->Drawing.push_back(records_.CurrentRecord());
+      return;
+    }
+    switch (id) {
       case rid::kCondFmt:
       case rid::kCf: {
         TRangeItem item;
-        item.Record = reader_.CurrentRecord();
-        sheet_.Ranges.push_back(std::move(item));
+        item.Record = records_.CurrentRecord();
+        work_->Ranges.push_back(std::move(item));
         break;
       }
-      case rid::kNote: sheet_.Notes.push_back(reader_.CurrentRecord()); break;
+      case rid::kNote: work_->Notes.push_back(records_.CurrentRecord()); break;
       case rid::kHLink:
-      case rid::kHLinkTooltip: sheet_.Hyperlinks.push_back(reader_.CurrentRecord()); break;
-      case rid::kHorizontalPageBreaks: sheet_.HPageBreaks.push_back(reader_.CurrentRecord()); break;
-      case rid::kVerticalPageBreaks: sheet_.VPageBreaks.push_back(reader_.CurrentRecord()); break;
-      case rid::kDimensions:
-        if (view.Data.size() >= 12) {
-          sheet_.DimFirstRow = Get32(view.Data.data());
-          sheet_.DimLastRow1 = Get32(view.Data.data() + 4);
-          sheet_.DimFirstCol = Get16(view.Data.data() + 8);
-          sheet_.DimLastCol1 = Get16(view.Data.data() + 10);
-        }
-        break;
+      case rid::kHLinkTooltip: work_->Hyperlinks.push_back(records_.CurrentRecord()); break;
+      case rid::kHorizontalPageBreaks: work_->HPageBreaks.push_back(records_.CurrentRecord()); break;
+      case rid::kVerticalPageBreaks: work_->VPageBreaks.push_back(records_.CurrentRecord()); break;
       case rid::kWindow2:
         window2_seen_ = true;
         Keep();
         break;
       case rid::kMsoDrawing:
       case rid::kObj:
-      case rid::kTxo: sheet_.Drawing.push_back(reader_.CurrentRecord()); break;
-      case rid::kCodeName: sheet_.CodeName = reader_.CurrentRecord(); break;
+      case rid::kTxo: work_->Drawing.push_back(records_.CurrentRecord()); break;
+      case rid::kCodeName: work_->CodeName = records_.CurrentRecord(); break;
+      // Written anew (or not at all) with the workbook.
       case rid::kIndex:
       case rid::kDbCell:
       case rid::kExtSst:
@@ -486,45 +353,24 @@ class SheetReader {
     }
   }
 
-  // An embedded chart: a chart substream right after the OBJ record that anchors it. It is
-  // kept with the drawing records, as read. Any other BOF inside a sheet is damage.
-  void ReadEmbeddedSubstream() {
-    const TRecordView& view = reader_.Current();
-    if (sheet_.Drawing.empty() || sheet_.Drawing.back().Id != rid::kObj || BofType(view) != kTypeChart) {
-      ThrowFileInvalid();
-    }
-    sheet_.Drawing.push_back(reader_.CurrentRecord());
-    std::vector<TBaseRecord> records;
-    TBaseRecord eof;
-    ReadRecordList(reader_, records, eof);
-    for (TBaseRecord& record : records) sheet_.Drawing.push_back(std::move(record));
-    sheet_.Drawing.push_back(std::move(eof));
-  }
+ private:
+  void Keep() { (window2_seen_ ? work_->ListB : work_->ListA).push_back(records_.CurrentRecord()); }
 
-  void ReadRow(const TRecordView& view) {
-    RequireSize(view, 16);
-    const int row = Get16(view.Data.data());
-    if (row >= static_cast<int>(sheet_.Rows.size())) sheet_.Rows.resize(row + 1);
-    TRowRecord& slot = sheet_.Rows[row];
-    if (slot.Present) throw Error("Duplicated ROW record");
-    slot.Present = true;
-    std::memcpy(slot.Data.data(), view.Data.data(), slot.Data.size());
-  }
-
-  TXlsCell& NewCell(const TRecordView& view) {
-    return PlaceCell(Get16(view.Data.data()), Get16(view.Data.data() + 2), Get16(view.Data.data() + 4));
+  std::unique_ptr<TCellExtra> KeptCell(const CellValue& value) {
+    auto extra = std::make_unique<TCellExtra>();
+    extra->Record = records_.CurrentRecord();
+    extra->Value = value;
+    return extra;
   }
 
   // The cell at row, col with the XF, replacing a cell read before at the same place.
   TXlsCell& PlaceCell(int row, int col, std::uint16_t xf) {
-    if (col >= kMaxColumns) ThrowFileInvalid();
-    if (row >= static_cast<int>(sheet_.Cells.size())) sheet_.Cells.resize(row + 1);
-    std::vector<TXlsCell>& cells = sheet_.Cells[row];
-    if (cells.empty() && row < static_cast<int>(sheet_.Rows.size()) && sheet_.Rows[row].Present) {
-      // The row's ROW record tells how many cells to expect.
-      const TRowRecord& record = sheet_.Rows[row];
-      cells.reserve(static_cast<std::size_t>(std::clamp(record.ColLast1() - record.ColFirst(), 1, kMaxColumns)));
-    }
+    std::vector<std::vector<TXlsCell>>& rows = work_->Cells;
+    if (row >= static_cast<int>(rows.size())) rows.resize(row + 1);
+    std::vector<TXlsCell>& cells = rows[row];
+    // Mostly as many cells as the row before: room for them at once spares the growing
+    // steps, and stays small in a sparse sheet.
+    if (cells.empty() && row > 0) cells.reserve(rows[row - 1].size());
     TXlsCell* cell = nullptr;
     if (cells.empty() || cells.back().Col < col) {
       cell = &cells.emplace_back();
@@ -543,53 +389,22 @@ class SheetReader {
     return *cell;
   }
 
-  TXlsCell* LastFormula() {
-    if (formula_row_ < 0) return nullptr;
-    TXlsCell* cell = sheet_.FindCell(formula_row_, formula_col_);
-    return cell && cell->Kind == TCellKind::Formula ? cell : nullptr;
-  }
+  // The formula cell the decoder names: it stands, as the decoder has checked.
+  TXlsCell& Formula(int row, int col) { return *work_->FindCell(row, col); }
 
-  // [MS-XLS] 2.4.127 Formula
-  void ReadFormula(const TRecordView& view) {
-    RequireSize(view, 20);
-    auto extra = std::make_unique<TCellExtra>();
-    extra->Record = reader_.CurrentRecord();
+  // [MS-XLS] 2.4.127 Formula, kept prepared for writing: the result becomes #NULL! and the
+  // formula is calculated when the saved file is opened.
+  void PlaceFormula(const TSheetCell& cell, TXlsCell& placed) {
+    std::unique_ptr<TCellExtra> extra = KeptCell(*cell.Value);
     std::vector<std::uint8_t>& data = extra->Record.Data;
-    extra->Value = FormulaResult(data.data() + 6);
-    // Prepared for writing: the result becomes #NULL! and the formula is calculated when
-    // the saved file is opened.
     const std::uint8_t null_result[8] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF};
     std::memcpy(data.data() + 6, null_result, 8);
     data[14] |= 0x02;
     std::memset(data.data() + 16, 0, 4);
-
-    const int row = Get16(data.data());
-    const int col = Get16(data.data() + 2);
     const bool shared_reference = data.size() >= 27 && Get16(data.data() + 20) == 5 && data[22] == 0x01;
-    TXlsCell& cell = NewCell(view);
-    cell.Kind = TCellKind::Formula;
-    cell.Extra = std::move(extra);
-    formula_row_ = row;
-    formula_col_ = col;
-    if (shared_reference) pending_.push_back({row, col});
-  }
-
-  // [MS-XLS] 2.4.260 ShrFmla
-  void ReadSharedFormula() {
-    if (!LastFormula()) ThrowFileInvalid();
-    const std::vector<std::uint8_t> data = reader_.CurrentRecord().JoinedData();
-    if (data.size() < 10) ThrowFileInvalid();
-    SharedFormula shared;
-    shared.range.FirstRow = Get16(data.data());
-    shared.range.LastRow = Get16(data.data() + 2);
-    shared.range.FirstCol = data[4];
-    shared.range.LastCol = data[5];
-    const std::size_t length = Get16(data.data() + 8);
-    if (10 + length > data.size()) ThrowFileInvalid();
-    shared.tokens.assign(data.begin() + 10, data.begin() + 10 + static_cast<std::ptrdiff_t>(length));
-    shared.extra.assign(data.begin() + 10 + static_cast<std::ptrdiff_t>(length), data.end());
-    shared.record = reader_.CurrentRecord();
-    shared_[{formula_row_, formula_col_}] = std::move(shared);
+    placed.Kind = TCellKind::Formula;
+    placed.Extra = std::move(extra);
+    if (shared_reference) pending_.push_back({cell.Row, cell.Col});
   }
 
   // Every formula whose tokens are only a PtgExp to a shared formula gets that formula's
@@ -599,21 +414,20 @@ class SheetReader {
   void ExpandSharedFormulas() {
     std::vector<std::uint8_t> tokens;
     for (const auto& [row, col] : pending_) {
-      TXlsCell* cell = sheet_.FindCell(row, col);
+      TXlsCell* cell = work_->FindCell(row, col);
       if (!cell || cell->Kind != TCellKind::Formula) continue;
       std::vector<std::uint8_t>& data = cell->Extra->Record.Data;
       const int anchor_row = Get16(data.data() + 23);
       const int anchor_col = Get16(data.data() + 25);
       auto it = shared_.find({anchor_row, anchor_col});
       if (it == shared_.end()) continue;
-      const SharedFormula& shared = it->second;
+      SharedTokens& shared = it->second;
       if (row < shared.range.FirstRow || row > shared.range.LastRow || col < shared.range.FirstCol ||
           col > shared.range.LastCol) {
         continue;
       }
-      SharedFormula& entry = it->second;
       if (!ExpandSharedTokens(shared.tokens, row, col, tokens) || tokens.size() > 0xFFFF) {
-        entry.needed = true;
+        shared.needed = true;
         continue;
       }
       std::vector<std::uint8_t> rebuilt(data.begin(), data.begin() + 20);
@@ -623,7 +437,7 @@ class SheetReader {
       rebuilt.insert(rebuilt.end(), tokens.begin(), tokens.end());
       rebuilt.insert(rebuilt.end(), shared.extra.begin(), shared.extra.end());
       if (rebuilt.size() > kMaxRecordData) {
-        entry.needed = true;
+        shared.needed = true;
         continue;
       }
       cell->Extra->Record.Continues.clear();
@@ -631,99 +445,36 @@ class SheetReader {
     }
     for (auto& [anchor, shared] : shared_) {
       if (!shared.needed) continue;
-      TXlsCell* cell = sheet_.FindCell(anchor.first, anchor.second);
+      TXlsCell* cell = work_->FindCell(anchor.first, anchor.second);
       if (cell && cell->Kind == TCellKind::Formula) cell->Extra->Record.Attached.push_back(std::move(shared.record));
     }
   }
 
-  void ReadColInfo(const TRecordView& view) {
-    RequireSize(view, 10);
-    const int first = Get16(view.Data.data());
-    const int last = std::min<int>(Get16(view.Data.data() + 2), kMaxColumns - 1);
-    TColInfo info;
-    info.Present = true;
-    info.Width = Get16(view.Data.data() + 4);
-    info.Xf = Get16(view.Data.data() + 6);
-    info.Flags = Get16(view.Data.data() + 8);
-    info.Reserved = view.Data.size() >= 12 ? Get16(view.Data.data() + 10) : 0;
-    for (int col = first; col <= last; ++col) sheet_.Columns[col] = info;
-  }
-
-  // [MS-XLS] 2.4.168 MergeCells
-  void ReadMergedCells(const TRecordView& view) {
-    RequireSize(view, 2);
-    const std::size_t count = Get16(view.Data.data());
-    if (2 + count * 8 > view.Data.size()) ThrowFileInvalid();
-    TRangeItem item;
-    item.Merged = true;
-    item.Ranges.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* p = view.Data.data() + 2 + 8 * i;
-      TCellRange range;
-      range.FirstRow = Get16(p);
-      range.LastRow = Get16(p + 2);
-      range.FirstCol = Get16(p + 4);
-      range.LastCol = Get16(p + 6);
-      item.Ranges.push_back(range);
-    }
-    sheet_.Ranges.push_back(std::move(item));
-  }
-
-  TRecordReader& reader_;
+  const TRecordReader& records_;
   TSST& sst_;
-  TWorkSheet& sheet_;
+  std::vector<std::unique_ptr<TSheet>> sheets_;
+  TWorkSheet* work_ = nullptr;        // the sheet being read, when a worksheet
+  TRecordListSheet* list_ = nullptr;  // or when a chart or other sheet
   bool window2_seen_ = false;
-  int formula_row_ = -1, formula_col_ = -1;
-  std::vector<std::pair<int, int>> pending_;
-  std::map<std::pair<int, int>, SharedFormula> shared_;
+  std::vector<std::pair<int, int>> pending_;  // formulas that refer to a shared formula
+  std::map<std::pair<int, int>, SharedTokens> shared_;
 };
 
 }  // namespace
 
 std::unique_ptr<TWorkSheet> ReadWorksheetSection(std::span<const std::uint8_t> records, TWorkbook& book) {
-  TRecordReader reader(records);
-  if (!reader.Next() || reader.Current().Id != rid::kBof || BofType(reader.Current()) != kTypeWorksheet) {
-    ThrowFileInvalid();
-  }
-  auto sheet = std::make_unique<TWorkSheet>();
-  sheet->Bof = reader.CurrentRecord();
-  SheetReader(reader, book, *sheet).Read();
-  return sheet;
+  TWorkbookDecoder decoder(records, book.Globals, true);
+  ModelBuilder builder(decoder, book.Globals.SST);
+  decoder.DecodeWorksheetSection(builder);
+  std::unique_ptr<TSheet> sheet = std::move(builder.TakeSheets().front());
+  return std::unique_ptr<TWorkSheet>(static_cast<TWorkSheet*>(sheet.release()));
 }
 
 void LoadWorkbook(std::span<const std::uint8_t> stream, TWorkbook& book) {
-  TRecordReader reader(stream);
-  bool globals_read = false;
-  while (reader.Next()) {
-    const TRecordView& view = reader.Current();
-    if (view.Id == rid::kEof) continue;
-    if (view.Id == rid::kFilePass) ThrowPasswordProtected();
-    if (view.Id != rid::kBof) ThrowFileInvalid();
-    const std::uint16_t type = BofType(view);
-    if (type == kTypeGlobals) {
-      if (globals_read) ThrowFileInvalid();
-      globals_read = true;
-      book.Globals.Bof = reader.CurrentRecord();
-      ReadGlobals(reader, book);
-    } else if (type == kTypeWorksheet) {
-      auto sheet = std::make_unique<TWorkSheet>();
-      sheet->Bof = reader.CurrentRecord();
-      SheetReader(reader, book, *sheet).Read();
-      book.Sheets.push_back(std::move(sheet));
-    } else {
-      std::unique_ptr<TRecordListSheet> sheet;
-      if (type == kTypeChart) {
-        sheet = std::make_unique<TChartSheet>();
-      } else {
-        sheet = std::make_unique<TUnsupportedSheet>();
-      }
-      sheet->Bof = reader.CurrentRecord();
-      ReadRecordList(reader, sheet->Records, sheet->Eof);
-      book.Sheets.push_back(std::move(sheet));
-    }
-  }
-  // Without a globals section (an empty stream, or sheets only) there is no workbook.
-  if (!globals_read) ThrowFileInvalid();
+  TWorkbookDecoder decoder(stream, book.Globals, true);
+  ModelBuilder builder(decoder, book.Globals.SST);
+  decoder.Decode(builder);
+  book.Sheets = builder.TakeSheets();
   TWorkbookGlobals& g = book.Globals;
   g.AfterXfOrStyle = -1;
   for (std::size_t i = 0; i < g.Items.size(); ++i) {

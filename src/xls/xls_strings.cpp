@@ -3,17 +3,22 @@
 namespace ln40::xls {
 
 std::u16string ReadXlString(TRecordCursor& cursor, bool wide_count) {
+  std::u16string text;
+  ReadXlString(cursor, wide_count, text);
+  return text;
+}
+
+void ReadXlString(TRecordCursor& cursor, bool wide_count, std::u16string& into) {
   const std::size_t count = wide_count ? cursor.U16() : cursor.U8();
   const std::uint8_t flags = cursor.U8();
   std::size_t runs = 0;
   std::size_t extension = 0;
   if (flags & 0x08) runs = cursor.U16();
   if (flags & 0x04) extension = cursor.U32();
-  std::u16string text;
-  cursor.Chars(count, (flags & 0x01) != 0, text);
+  into.clear();
+  cursor.Chars(count, (flags & 0x01) != 0, into);
   cursor.Skip(runs * 4);
   cursor.Skip(extension);
-  return text;
 }
 
 bool FitsIn8Bit(std::u16string_view text) {

@@ -16,6 +16,7 @@
 
 #include "biff_records.h"
 #include "xls/number_format.h"
+#include "xls/sheet_sink.h"
 #include "xls/xls_format.h"
 #include "xls_sst.h"
 
@@ -73,6 +74,7 @@ class TWorkbookGlobals {
   int AfterXfOrStyle = -1;  // index into Items after the last XF block or STYLE record
   bool HasMacros = false;
   std::u16string CodeName;
+  DateSystem Dates = DateSystem::d1900;  // from the DATEMODE record, which is kept as read
 
   // The format entry of an index, or null.
   const TFormatEntry* FindFormat(int index) const;
@@ -163,14 +165,6 @@ struct TColInfo {
   std::uint16_t Flags = 0;
   std::uint16_t Reserved = 0;
   bool operator==(const TColInfo&) const = default;
-};
-
-// 0-based, inclusive.
-struct TCellRange {
-  std::uint16_t FirstRow = 0;
-  std::uint16_t LastRow = 0;
-  std::uint16_t FirstCol = 0;
-  std::uint16_t LastCol = 0;
 };
 
 // An item of the sheet's list of conditional formats and merged ranges: a CONDFMT or CF

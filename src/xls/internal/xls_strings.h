@@ -14,6 +14,8 @@ namespace ln40::xls {
 // Reads a string with a 16-bit (`wide_count`) or 8-bit character count; runs and extension
 // data are skipped.
 std::u16string ReadXlString(TRecordCursor& cursor, bool wide_count);
+// The same into `into`, whose room is reused: for reading many strings.
+void ReadXlString(TRecordCursor& cursor, bool wide_count, std::u16string& into);
 
 // Whether every character fits in one byte (U+0000 to U+00FF).
 bool FitsIn8Bit(std::u16string_view text);
