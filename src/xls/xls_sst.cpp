@@ -117,12 +117,11 @@ std::int64_t TSST::Find(const std::uint8_t* bytes, std::size_t size, std::uint32
   if (slots_.empty()) return -1;
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const std::uint32_t value = slots_[slot];
-    if (value == 0) return -1;
-    const Entry& entry = entries_[value - 1];
-    if (entry.hash == hash && entry.size == size && std::memcmp(pool_.data() + entry.offset, bytes, size) == 0) {
-      return value - 1;
-    }
+    const Slot& probe = slots_[slot];
+    if (probe.id1 == 0) return -1;
+    if (probe.hash != hash) continue;
+    const Entry& entry = entries_[probe.id1 - 1];
+    if (entry.size == size && std::memcmp(pool_.data() + entry.offset, bytes, size) == 0) return probe.id1 - 1;
   }
 }
 
@@ -134,12 +133,13 @@ std::size_t TSST::SlotsFor(std::size_t entries) {
 }
 
 void TSST::Rehash(std::size_t slots) {
-  slots_.assign(slots, 0);
+  slots_.assign(slots, Slot{});
   const std::size_t mask = slots - 1;
   for (std::size_t id = 0; id < entries_.size(); ++id) {
-    std::size_t slot = entries_[id].hash & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = static_cast<std::uint32_t>(id + 1);
+    const std::uint32_t hash = entries_[id].hash;
+    std::size_t slot = hash & mask;
+    while (slots_[slot].id1 != 0) slot = (slot + 1) & mask;
+    slots_[slot] = Slot{hash, static_cast<std::uint32_t>(id + 1)};
   }
 }
 
@@ -167,8 +167,8 @@ TSST::Id TSST::Insert(const std::uint8_t* bytes, std::size_t size, bool dedupe) 
   } else if (!known) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = id + 1;
+    while (slots_[slot].id1 != 0) slot = (slot + 1) & mask;
+    slots_[slot] = Slot{hash, id + 1};
   }
   return id;
 }

@@ -75,9 +75,14 @@ class TSST {
 
   std::vector<std::uint8_t> pool_;
   std::vector<Entry> entries_;
-  // Open addressing: id + 1, 0 for a free slot. Empty until the first Add; equal texts read
-  // from a file are all in it, the lowest id first on its probe path.
-  std::vector<std::uint32_t> slots_;
+  // Open addressing: id + 1, 0 for a free slot, with the entry's hash beside it so that a
+  // probe passing other entries need not look them up. Empty until the first Add; equal
+  // texts read from a file are all in it, the lowest id first on its probe path.
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::uint32_t id1 = 0;
+  };
+  std::vector<Slot> slots_;
   std::vector<std::uint8_t> scratch_;
 };
 
