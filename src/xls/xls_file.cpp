@@ -520,16 +520,20 @@ void TXLSFile::SelectSheet(int sheet) {
 
 namespace {
 
+// Whether a row has cells and they all lie left of `col`, as in a row filled left to right.
+bool AfterLastCell(const TWorkSheet& sheet, int row, int col) {
+  return row < static_cast<int>(sheet.Cells.size()) && !sheet.Cells[row].empty() && sheet.Cells[row].back().Col < col;
+}
+
 // Removes the cell at (row, col) if there is one; trims what the removal left empty.
 void RemoveCell(TWorkSheet& sheet, TSST& sst, int row, int col, bool keep_row) {
   // A sheet filled row by row, left to right: no cell at the place, the row is kept and is
   // the last one, so there is nothing to remove or trim.
   const int last_row = static_cast<int>(sheet.Rows.size()) - 1;
-  if (keep_row && row == last_row && static_cast<int>(sheet.Cells.size()) == row + 1 && !sheet.Cells[row].empty() &&
-      sheet.Cells[row].back().Col < col) {
+  if (keep_row && row == last_row && static_cast<int>(sheet.Cells.size()) == row + 1 && AfterLastCell(sheet, row, col)) {
     return;
   }
-  if (row < static_cast<int>(sheet.Cells.size())) {
+  if (row < static_cast<int>(sheet.Cells.size()) && !AfterLastCell(sheet, row, col)) {
     std::vector<TXlsCell>& cells = sheet.Cells[row];
     auto it = std::lower_bound(cells.begin(), cells.end(), col, [](const TXlsCell& c, int v) { return c.Col < v; });
     if (it != cells.end() && it->Col == col) {
@@ -587,7 +591,7 @@ void TXLSFile::SetCellValue(int row, int col, const CellValue& value, int xf) {
   const int r = row - 1;
   const int c = col - 1;
   const int default_xf = DefaultXf(*sheet, r, c);
-  const TXlsCell* present = sheet->FindCell(r, c);
+  const TXlsCell* present = AfterLastCell(*sheet, r, c) ? nullptr : sheet->FindCell(r, c);
   const int new_xf = xf >= 0 ? xf : present ? present->XF : default_xf;
 
   TXlsCell cell;
