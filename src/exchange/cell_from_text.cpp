@@ -146,6 +146,9 @@ bool ReadNumberText(const std::u16string& text, const Locale& locale, double& va
 
 TCellTextWriter::TCellTextWriter(TXLSFile& book, TCellTextRules rules) : book_(book), rules_(std::move(rules)) {
   string_.kind = CellValue::Kind::String;
+  // The locale's formats, made once rather than for every date or time.
+  if (rules_.DateFormat.empty()) rules_.DateFormat = LocalePatternToFormatCode(rules_.Locale->shortDateFormat);
+  if (rules_.TimeFormat.empty()) rules_.TimeFormat = LocalePatternToFormatCode(rules_.Locale->shortTimeFormat);
 }
 
 int TCellTextWriter::AddFormat(const TCellFormat& format) {

@@ -137,13 +137,13 @@ bool IsNonNegativeInteger(std::string_view text) {
   return true;
 }
 
-// Every "AMPM" outside double quotes, in any case, becomes "AM/PM".
-std::u16string SpellOutAmPm(const std::u16string& code) {
-  std::u16string out;
+// `code` with every "AMPM" outside double quotes, in any case, spelled "AM/PM", appended to
+// `out`.
+void AppendSpelledOutAmPm(std::u16string& out, const std::u16string& code) {
   bool quoted = false;
   for (size_t i = 0; i < code.size(); ++i) {
     if (code[i] == u'"') quoted = !quoted;
-    if (!quoted && i + 4 <= code.size()) {
+    if (!quoted && (code[i] == u'A' || code[i] == u'a') && i + 4 <= code.size()) {
       bool match = true;
       const char16_t* word = u"AMPM";
       for (size_t k = 0; k < 4 && match; ++k) {
@@ -159,7 +159,23 @@ std::u16string SpellOutAmPm(const std::u16string& code) {
     }
     out += code[i];
   }
-  return out;
+}
+
+// Whether the text is two or three whole numbers joined by points (12.30, 1.2.3), or more
+// whose first three are: a decimal number or a version rather than a time.
+bool IsNumbersWithPoints(std::string_view text) {
+  size_t pieces = 0;
+  size_t start = 0;
+  bool whole = true;  // the pieces so far, at most three, are whole numbers
+  while (true) {
+    const size_t point = text.find('.', start);
+    const std::string_view piece =
+        text.substr(start, point == std::string_view::npos ? std::string_view::npos : point - start);
+    if (++pieces <= 3) whole = whole && IsNonNegativeInteger(piece);
+    if (point == std::string_view::npos) break;
+    start = point + 1;
+  }
+  return pieces >= 2 && whole;
 }
 
 }  // namespace
@@ -224,21 +240,7 @@ bool ReadDateTimeText(std::string_view text, const std::u16string& date_format, 
 
   // A value without a day that the text wrote with points (12.30, 1.2.3) is a decimal
   // number or a version, not a time.
-  if (std::trunc(parsed) == 0) {
-    std::vector<std::string_view> pieces;
-    size_t start = 0;
-    while (true) {
-      const size_t point = text.find('.', start);
-      pieces.push_back(text.substr(start, point == std::string_view::npos ? std::string_view::npos : point - start));
-      if (point == std::string_view::npos) break;
-      start = point + 1;
-    }
-    if (pieces.size() == 2 && IsNonNegativeInteger(pieces[0]) && IsNonNegativeInteger(pieces[1])) return false;
-    if (pieces.size() >= 3 && IsNonNegativeInteger(pieces[0]) && IsNonNegativeInteger(pieces[1]) &&
-        IsNonNegativeInteger(pieces[2])) {
-      return false;
-    }
-  }
+  if (std::trunc(parsed) == 0 && IsNumbersWithPoints(text)) return false;
 
   bool names_date = false, names_time = false;
   for (char c : text) {
@@ -253,7 +255,8 @@ bool ReadDateTimeText(std::string_view text, const std::u16string& date_format, 
   if (has_date) format_code = date_format.empty() ? LocalePatternToFormatCode(locale.shortDateFormat) : date_format;
   if (has_date && has_time) format_code += u' ';
   if (has_time) {
-    format_code += SpellOutAmPm(time_format.empty() ? LocalePatternToFormatCode(locale.shortTimeFormat) : time_format);
+    AppendSpelledOutAmPm(format_code,
+                         time_format.empty() ? LocalePatternToFormatCode(locale.shortTimeFormat) : time_format);
   }
   value = parsed;
   return true;
