@@ -175,8 +175,11 @@ void TRecordCursor::Chars(std::size_t count, bool wide, std::u16string& out) {
   out.reserve(out.size() + count);
   while (count > 0) {
     if (at_ >= segment_.size()) {
-      NextSegment();
-      if (segment_.empty()) ThrowFileInvalid();
+      // An empty CONTINUE (some writers put one after a full record) holds not even the
+      // option byte: the characters go on in the next one.
+      do {
+        NextSegment();
+      } while (segment_.empty());
       wide = (segment_[0] & 0x01) != 0;
       at_ = 1;
       ++consumed_;

@@ -224,15 +224,9 @@ void TWorkbookDecoder::ReadGlobals() {
       case rid::kMsoDrawingGroup:
         if (keep_records_) g.DrawingGroup.push_back(reader_.CurrentRecord());
         break;
-      // Written anew (or not at all) with the workbook.
-      case rid::kIndex:
-      case rid::kDbCell:
-      case rid::kExtSst:
-      case rid::kRecalcId:
-      case rid::kMsoDrawingSelection:
-      case rid::kXct:
-      case rid::kCrn: break;
-      default: keep(); break;
+      default:
+        if (!IsRecordWrittenAnew(view.Id)) keep();
+        break;
     }
   }
   ThrowFileInvalid();

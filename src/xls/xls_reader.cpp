@@ -230,7 +230,11 @@ class ModelBuilder final : public TSheetSink {
 
   void EndSheet() override {
     sheets_.back()->Eof = records_.CurrentRecord();
-    if (work_) ExpandSharedFormulas();
+    if (!work_) return;
+    ExpandSharedFormulas();
+    // The row list reaches every row with cells, with or without a ROW record of its own:
+    // some writers give none, and the sheet is written back so.
+    if (work_->Rows.size() < work_->Cells.size()) work_->Rows.resize(work_->Cells.size());
   }
 
   void Cell(const TSheetCell& cell) override {
@@ -341,15 +345,9 @@ class ModelBuilder final : public TSheetSink {
       case rid::kObj:
       case rid::kTxo: work_->Drawing.push_back(records_.CurrentRecord()); break;
       case rid::kCodeName: work_->CodeName = records_.CurrentRecord(); break;
-      // Written anew (or not at all) with the workbook.
-      case rid::kIndex:
-      case rid::kDbCell:
-      case rid::kExtSst:
-      case rid::kRecalcId:
-      case rid::kMsoDrawingSelection:
-      case rid::kXct:
-      case rid::kCrn: break;
-      default: Keep(); break;
+      default:
+        if (!IsRecordWrittenAnew(id)) Keep();
+        break;
     }
   }
 

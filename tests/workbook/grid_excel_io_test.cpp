@@ -20,6 +20,7 @@
 #include "exchange/grid_excel_io.h"
 #include "compound_file/ole2_storage.h"
 #include "xls_model.h"
+#include "xls_test_support.h"
 
 namespace ln40 {
 namespace {
@@ -529,6 +530,33 @@ TEST(GridExcelIO, ImportFileFillsTheTableAsImportBookDoes) {
       EXPECT_EQ(read.table.Cell(2, 1), formats ? "09:36:01" : "0.400011574074074");
     }
   }
+}
+
+// Cells in the four corners of the largest sheet, without ROW records (as some writers
+// leave them out): the table takes the whole sheet and the four texts.
+TEST(GridExcelIO, ASheetWithoutRowRecordsImportsItsCells) {
+  TempFolder folder;
+  const std::string path = folder.File("corners.xls");
+  const std::vector<test::Rec> corners = {test::LabelSstRec(0, 0, 0), test::LabelSstRec(0, 255, 1),
+                                          test::NumberRec(65535, 0, 3), test::NumberRec(65535, 255, 4)};
+  test::WriteBytes(path, test::Container(test::HandWorkbook({{u"Sheet1", 0x0010, corners}}, {u"A1", u"IV1"})));
+  Exchange in(12);
+  in.io.ImportFile(path);
+  EXPECT_EQ(in.table.RowCount(), 65537);
+  EXPECT_EQ(in.table.ColCount(), 256);
+  EXPECT_EQ(in.table.Cell(0, 1), "A1");
+  EXPECT_EQ(in.table.Cell(255, 1), "IV1");
+  EXPECT_EQ(in.table.Cell(0, 65536), "3");
+  EXPECT_EQ(in.table.Cell(255, 65536), "4");
+  EXPECT_EQ(in.table.Cell(100, 30000), "");
+}
+
+// A workbook that counts its serials from 1904 shows its dates as they were written.
+TEST(GridExcelIO, A1904WorkbookShowsItsDatesAsWritten) {
+  Exchange in(2);
+  in.io.ImportFile(test::Fixture("lo_1904.xls"));
+  EXPECT_EQ(in.table.Cell(0, 1), "08.12.2026");
+  EXPECT_EQ(in.table.Cell(1, 1), "1");
 }
 
 TEST(GridExcelIO, TheTableTakesTheSheetsUsedColumnsAndRows) {

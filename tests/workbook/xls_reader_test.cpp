@@ -26,10 +26,11 @@ namespace rid = xls::rid;
 
 std::string Utf8(const std::u16string& text) { return Cp1252ToUtf8(Utf16ToCp1252(text)); }
 
-// The cell as the worked-example locale shows it with its own format.
+// The cell as the worked-example locale shows it with its own format, in the workbook's date
+// system.
 std::u16string Shown(const TXLSFile& book, int row, int col) {
   const TXlsCellValue cell = book.GetCell(row, col);
-  return FormatCellValue(cell.Value, book.GetFormat(cell.XF).NumberFormat, Locale::WorkedExample());
+  return FormatCellValue(cell.Value, book.GetFormat(cell.XF).NumberFormat, Locale::WorkedExample(), book.Dates());
 }
 
 std::string ErrorOf(const std::function<void()>& action) {
@@ -139,8 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {1, 11, 3, u"-123"},       // MULRK
                      {1, 11, 9, u"8000"}},
                     {{9, 1, 10, 3}}},
-        // The 1904 date system is not applied: the date reads four years and a day early.
-        FixtureCase{"lo_1904.xls", {u"Datoer"}, 1, 2, {{1, 1, 1, u"07.12.2022"}, {1, 1, 2, u"1"}}, {}},
+        // Serials counted from 1904 (DATEMODE 1): the date as it was written.
+        FixtureCase{"lo_1904.xls", {u"Datoer"}, 1, 2, {{1, 1, 1, u"08.12.2026"}, {1, 1, 2, u"1"}}, {}},
         FixtureCase{"libreoffice_runners.xls", {u"runners"}, 301, 4,
                     {{1, 1, 1, u"First name"}, {1, 301, 4, u"400"}}, {}},
         FixtureCase{"gnumeric_runners.xls", {u"runners.csv"}, 301, 4,
@@ -151,6 +152,28 @@ INSTANTIATE_TEST_SUITE_P(
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
       return name;
     });
+
+// The date system is read from DATEMODE and goes back with the workbook; a new workbook
+// counts from 1900.
+TEST(XlsReader, DateSystemIsReadAndKeptWhenSaved) {
+  TXLSFile book;
+  book.OpenFile(Fixture("lo_1904.xls"));
+  EXPECT_EQ(book.Dates(), DateSystem::d1904);
+  book.SetCellValue(2, 1, CellValue::String(u"changed"));
+  const TXLSFile saved = Open(book.SaveToMemory());
+  EXPECT_EQ(saved.Dates(), DateSystem::d1904);
+  EXPECT_EQ(Utf8(Shown(saved, 1, 1)), "08.12.2026");
+  int date_modes = 0;
+  for (const Rec& record : ListRecords(WorkbookStreamOf(book.SaveToMemory()))) {
+    if (record.id != rid::kDateMode) continue;
+    ++date_modes;
+    EXPECT_EQ(record.data, Le16({1}));
+  }
+  EXPECT_EQ(date_modes, 1);
+  TXLSFile fresh;
+  fresh.NewFile(1);
+  EXPECT_EQ(fresh.Dates(), DateSystem::d1900);
+}
 
 TEST(XlsReader, LongStringAcrossSstContinueReadsWhole) {
   TXLSFile book;
@@ -463,9 +486,13 @@ TEST(XlsReader, UsedRangeComesFromTheCellsNotTheRowRecords) {
       {"ROW records only", {RowRec(2, 0, 4)}, 3, 0},
   };
   for (const Case& c : cases) {
-    const TXLSFile book = Open(Container(HandWorkbook({{u"A", 0x10, c.records}})));
+    TXLSFile book = Open(Container(HandWorkbook({{u"A", 0x10, c.records}})));
     EXPECT_EQ(book.UsedRowCount(), c.rows) << c.what;
     EXPECT_EQ(book.UsedColCount(), c.cols) << c.what;
+    // Saved back as it was read, and read again alike.
+    const TXLSFile saved = Open(book.SaveToMemory());
+    EXPECT_EQ(saved.UsedRowCount(), c.rows) << c.what;
+    EXPECT_EQ(saved.UsedColCount(), c.cols) << c.what;
   }
 }
 
@@ -661,6 +688,36 @@ TEST(XlsReader, SstStringsSwitchCharacterWidthAtContinue) {
   EXPECT_EQ(book.GetCellValue(1, 2).text, u"\u03A9me");
   EXPECT_EQ(book.GetCellValue(1, 3).text, u"xy");
   EXPECT_EQ(book.GetCellValue(1, 4).text, u"rst");
+}
+
+// Some writers end an SST with an empty CONTINUE record, or put one where a string goes on.
+TEST(XlsReader, EmptyContinueAfterSstIsRead) {
+  const auto with_sst = [](std::vector<Rec> sst_records) {
+    std::vector<Rec> records = ListRecords(HandWorkbook(
+        {{u"A", 0x10, {RowRec(0, 0, 2), LabelSstRec(0, 0, 0), LabelSstRec(0, 1, 1)}}}, {u"x", u"y"}));
+    auto sst_at = std::find_if(records.begin(), records.end(), [](const Rec& r) { return r.id == rid::kSst; });
+    sst_at = records.erase(sst_at);
+    records.insert(sst_at, sst_records.begin(), sst_records.end());
+    return Container(Stream(records));
+  };
+  const struct {
+    const char* what;
+    std::vector<Rec> sst;
+  } cases[] = {
+      {"after the last string", {{rid::kSst, Cat({Le32(2), Le32(2), XlString(u"abc"), XlString(u"de")})}, {rid::kContinue, {}}}},
+      {"between two strings",
+       {{rid::kSst, Cat({Le32(2), Le32(2), XlString(u"abc")})}, {rid::kContinue, {}}, {rid::kContinue, XlString(u"de")}}},
+      {"inside a string",
+       {{rid::kSst, Cat({Le32(2), Le32(2), Le16({3}), {0, 'a', 'b'}})},
+        {rid::kContinue, {}},
+        {rid::kContinue, Cat({{0, 'c'}, XlString(u"de")})}}},
+  };
+  for (const auto& c : cases) {
+    TXLSFile book;
+    EXPECT_EQ(ErrorOf([&] { book.OpenMemory(with_sst(c.sst)); }), "(no error)") << c.what;
+    EXPECT_EQ(book.GetCellValue(1, 1).text, u"abc") << c.what;
+    EXPECT_EQ(book.GetCellValue(1, 2).text, u"de") << c.what;
+  }
 }
 
 // ---- damaged files ----

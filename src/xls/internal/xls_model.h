@@ -202,6 +202,21 @@ class TWorkSheet : public TSheet {
   const TBaseRecord* Window2() const;
 };
 
+// Records the writer makes anew (the row index, the string table's index, the recalculation
+// id) or leaves out (a drawing selection, cached external cells): not kept when read.
+inline bool IsRecordWrittenAnew(std::uint16_t id) {
+  switch (id) {
+    case rid::kIndex:
+    case rid::kDbCell:
+    case rid::kExtSst:
+    case rid::kRecalcId:
+    case rid::kMsoDrawingSelection:
+    case rid::kXct:
+    case rid::kCrn: return true;
+    default: return false;
+  }
+}
+
 class TWorkbook {
  public:
   TWorkbookGlobals Globals;
