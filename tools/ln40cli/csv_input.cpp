@@ -91,7 +91,10 @@ void ForEachRecord(std::string& text, char separator, Take take) {
       end_record();
       any = false;
     } else {
+      // This character and the plain ones after it, up to one that means something.
+      const auto plain = [&](char k) { return k != '"' && k != separator && k != '\r' && k != '\n'; };
       data[out++] = c;
+      while (i + 1 < size && plain(data[i + 1])) data[out++] = data[++i];
       any = true;
     }
   }
