@@ -2,7 +2,8 @@
 // TGridExcelIO: the exchange between one TGridTable and Excel 97-2003 workbook files.
 //
 // ImportFile loads the first sheet of a workbook (or a .csv / .txt file) into the bound
-// table, every cell shown as its number format displays it. ExportFile writes the bound
+// table, every cell shown as its number format displays it; a workbook's cells go from its
+// records straight into the table (TWorkbookReader), no editable workbook is built. ExportFile writes the bound
 // table into one named sheet of a workbook file: texts that read as numbers, booleans,
 // dates or times become typed cells, and every cell gets a format built from the table's
 // look (font, band fill, alignment). An existing file is updated: its other sheets and
@@ -22,8 +23,8 @@
 //   Can't write file "%s". <reason>                      the finished file cannot be put in place
 // ). An import that fails before it touches the table leaves the table unchanged.
 //
-// Each call builds its own workbook in memory and releases it at the end; the object keeps
-// only its settings. Not thread-safe; used on the event thread.
+// Each call reads or builds its own workbook in memory and releases it at the end; the
+// object keeps only its settings. Not thread-safe; used on the event thread.
 #include <string>
 #include <vector>
 

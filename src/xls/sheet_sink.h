@@ -39,7 +39,8 @@ struct TSheetCell {
   bool IsError = false;
   // What the cell shows: a number, a text, a boolean, an error's text, a formula's stored
   // result (a string result is empty here; its text follows in FormulaText), or nothing for
-  // blanks and rich strings. One value reused from call to call.
+  // blanks and rich strings (and for a sink that does not want values). One value reused
+  // from call to call.
   const CellValue* Value = nullptr;
 };
 
@@ -63,6 +64,10 @@ struct TSharedFormula {
 class TSheetSink {
  public:
   virtual ~TSheetSink() = default;
+
+  // Whether the cells are wanted with their values; a sink that needs only where the cells
+  // are says no, and every cell's value is then empty.
+  virtual bool WantsValues() const { return true; }
 
   // A sheet's section begins; `sheet` counts the sections after the globals from 1, as
   // TXLSFile numbers its sheets.

@@ -100,6 +100,7 @@ void TWorkbookDecoder::DecodeWorksheetSection(TSheetSink& sink) {
 }
 
 void TWorkbookDecoder::ReadSheet(int sheet, std::uint16_t type, TSheetSink& sink) {
+  values_ = sink.WantsValues();
   const TXlsSheetKind kind = type == kTypeWorksheet ? TXlsSheetKind::Worksheet
                              : type == kTypeChart   ? TXlsSheetKind::Chart
                                                     : TXlsSheetKind::Unsupported;
@@ -322,66 +323,79 @@ void TWorkbookDecoder::ReadCellRecord(const TRecordView& view, TSheetSink& sink)
   cell_.Raw = 0;
   cell_.IsError = false;
   switch (view.Id) {
-    case rid::kLabelSst: {
+    case rid::kLabelSst:
       RequireSize(view, 10);
-      const std::uint32_t index = Get32(data + 6);
-      if (index >= globals_.SST.EntryCount()) ThrowFileInvalid();
       cell_.From = TSheetCell::Source::SharedString;
-      cell_.Raw = index;
-      SetString(value_);
-      globals_.SST.Text(index, value_.text);
+      cell_.Raw = Get32(data + 6);
+      if (cell_.Raw >= globals_.SST.EntryCount()) ThrowFileInvalid();
       break;
-    }
-    case rid::kLabel: {
+    case rid::kLabel:
       RequireSize(view, 9);
-      TRecordCursor cursor(view);
-      cursor.Skip(6);
       cell_.From = TSheetCell::Source::Label;
-      SetString(value_);
-      ReadXlString(cursor, true, value_.text);
       break;
-    }
     case rid::kNumber:
       RequireSize(view, 14);
       cell_.From = TSheetCell::Source::Number;
-      SetNumber(value_, GetDouble(data + 6));
       break;
     case rid::kRk:
       RequireSize(view, 10);
       cell_.From = TSheetCell::Source::Rk;
       cell_.Raw = Get32(data + 6);
-      SetNumber(value_, RkToDouble(cell_.Raw));
       break;
     case rid::kBlank:
       RequireSize(view, 6);
       cell_.From = TSheetCell::Source::Blank;
-      SetEmpty(value_);
       break;
     case rid::kBoolErr:
       RequireSize(view, 8);
       cell_.From = TSheetCell::Source::BoolErr;
       cell_.Raw = data[6];
       cell_.IsError = data[7] != 0;
-      value_ = BoolErrValue(data[6], cell_.IsError);
       break;
     case rid::kRString:  // its text is not read: the cell shows nothing
       RequireSize(view, 6);
       cell_.From = TSheetCell::Source::RichString;
-      SetEmpty(value_);
       break;
     case rid::kFormula:
       RequireSize(view, 20);
       cell_.From = TSheetCell::Source::Formula;
-      value_ = FormulaResult(data + 6);
       break;
   }
+  ReadValue(view);
   const int row = Get16(data);
   const int col = Get16(data + 2);
   PlaceCell(sink, row, col, Get16(data + 4));
   if (view.Id == rid::kFormula) {
     formula_row_ = row;
     formula_col_ = col;
-    formula_has_text_ = value_.kind == CellValue::Kind::String;
+    formula_has_text_ = FormulaResult(data + 6).kind == CellValue::Kind::String;
+  }
+}
+
+void TWorkbookDecoder::ReadValue(const TRecordView& view) {
+  const std::uint8_t* data = view.Data.data();
+  if (cell_.From == TSheetCell::Source::Label) {  // read in any case: the text may be damaged
+    TRecordCursor cursor(view);
+    cursor.Skip(6);
+    SetString(value_);
+    ReadXlString(cursor, true, value_.text);
+  }
+  if (!values_) {
+    SetEmpty(value_);
+    return;
+  }
+  switch (cell_.From) {
+    case TSheetCell::Source::SharedString:
+      SetString(value_);
+      globals_.SST.Text(cell_.Raw, value_.text);
+      break;
+    case TSheetCell::Source::Label: break;
+    case TSheetCell::Source::Number: SetNumber(value_, GetDouble(data + 6)); break;
+    case TSheetCell::Source::Rk: SetNumber(value_, RkToDouble(cell_.Raw)); break;
+    case TSheetCell::Source::Blank:
+    case TSheetCell::Source::RichString: SetEmpty(value_); break;
+    case TSheetCell::Source::BoolErr: value_ = BoolErrValue(data[6], cell_.IsError); break;
+    case TSheetCell::Source::Formula: value_ = FormulaResult(data + 6); break;
   }
 }
 
@@ -393,19 +407,19 @@ void TWorkbookDecoder::ReadMultipleCells(const TRecordView& view, TSheetSink& si
   const int row = Get16(data);
   const int first = Get16(data + 2);
   cell_.IsError = false;
+  SetEmpty(value_);
   if (view.Id == rid::kMulRk) {
     cell_.From = TSheetCell::Source::Rk;
     const std::size_t count = (view.Data.size() - 6) / 6;
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* p = data + 4 + 6 * i;
       cell_.Raw = Get32(p + 2);
-      SetNumber(value_, RkToDouble(cell_.Raw));
+      if (values_) SetNumber(value_, RkToDouble(cell_.Raw));
       PlaceCell(sink, row, first + static_cast<int>(i), Get16(p));
     }
   } else {
     cell_.From = TSheetCell::Source::Blank;
     cell_.Raw = 0;
-    SetEmpty(value_);
     const std::size_t count = (view.Data.size() - 6) / 2;
     for (std::size_t i = 0; i < count; ++i) PlaceCell(sink, row, first + static_cast<int>(i), Get16(data + 4 + 2 * i));
   }

@@ -41,6 +41,8 @@ class TWorkbookReader::Outliner final : public TSheetSink {
  public:
   explicit Outliner(std::vector<SheetOutline>& sheets) : sheets_(sheets) {}
 
+  bool WantsValues() const override { return false; }
+
   void BeginSheet(int /*sheet*/, TXlsSheetKind kind) override {
     sheets_.emplace_back();
     sheet_ = &sheets_.back();

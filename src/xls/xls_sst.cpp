@@ -196,10 +196,12 @@ void TSST::Text(Id id, std::u16string& into) const {
   const std::span<const std::uint8_t> bytes = EntryBytes(id);
   const EntryLayout layout = Layout(bytes);
   const std::uint8_t* chars = bytes.data() + layout.header;
-  into.resize(layout.count);
-  for (std::size_t i = 0; i < layout.count; ++i) {
-    into[i] = layout.wide ? static_cast<char16_t>(Get16(chars + 2 * i)) : chars[i];
+  if (!layout.wide) {  // nearly every text: one widening copy
+    into.assign(chars, chars + layout.count);
+    return;
   }
+  into.resize(layout.count);
+  for (std::size_t i = 0; i < layout.count; ++i) into[i] = static_cast<char16_t>(Get16(chars + 2 * i));
 }
 
 bool TSST::Less(Id a, Id b) const {
