@@ -34,6 +34,8 @@ struct Ole2State {
   // Create mode: the element tree (element 0 is the root) and where it goes.
   std::vector<cfb::NewElement> elements;
   std::vector<std::uint8_t>* target = nullptr;
+  std::vector<std::span<const std::uint8_t>>* pieces = nullptr;
+  std::vector<std::uint8_t> head;  // of an image in pieces: what precedes the large streams
   std::string native_target;  // UTF-8 path of a file target
   std::string temporary;      // UTF-8 path of the file being written
   int temporary_fd = -1;
@@ -337,6 +339,15 @@ TOle2Storage TOle2Storage::CreateMemory(std::vector<std::uint8_t>& target) {
   return TOle2Storage(std::move(state));
 }
 
+TOle2Storage TOle2Storage::CreatePieces(std::vector<std::span<const std::uint8_t>>& pieces) {
+  auto state = std::make_shared<Ole2State>();
+  state->mode = TOle2Mode::Create;
+  state->name = "(memory)";
+  state->pieces = &pieces;
+  state->elements.emplace_back().is_storage = true;
+  return TOle2Storage(std::move(state));
+}
+
 void TOle2Storage::CheckOpen() const {
   if (!state_ || state_->released) {
     throw Error("The compound file \"" + (state_ ? state_->name : std::string()) + "\" is closed");
@@ -459,6 +470,15 @@ void TOle2Storage::Release() {
     if (state.target) {
       cfb::WriteCompoundFile(state.elements, *state.target);
       state.elements.clear();
+      return;
+    }
+    if (state.pieces) {
+      // The elements stay: the pieces of the large streams are views of their buffers.
+      state.pieces->clear();
+      state.pieces->emplace_back();  // the head, known once the large streams begin
+      cfb::WriteCompoundFile(state.elements, state.head,
+                             [&](std::span<const std::uint8_t> bytes) { state.pieces->push_back(bytes); });
+      state.pieces->front() = state.head;
       return;
     }
     WriteElementsToFile(state);

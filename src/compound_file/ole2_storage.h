@@ -8,9 +8,9 @@
 //   opened in read mode read; writing to them fails.
 // - create: streams and storages are created in memory, and Release() writes the finished
 //   container in one piece: to a temporary file in the target's folder that is flushed to
-//   disk and then renamed to the target name (never replacing a file of that name), or into
-//   the caller's byte vector. A created storage destroyed without Release() leaves nothing
-//   behind.
+//   disk and then renamed to the target name (never replacing a file of that name), into
+//   the caller's byte vector, or as pieces for the caller to write on. A created storage
+//   destroyed without Release() leaves nothing behind.
 //
 // Names at this interface are Windows-1252 text; inside the file they are UTF-16. Overloads
 // taking std::u16string use a name exactly as stored, for names outside the code page.
@@ -131,6 +131,10 @@ class TOle2Storage {
   // Creates an image in memory; Release() replaces the contents of `target` (reusing its
   // capacity), which must live until then.
   static TOle2Storage CreateMemory(std::vector<std::uint8_t>& target);
+  // Creates an image held in pieces: Release() replaces the contents of `pieces` with the
+  // file's bytes in order, the large streams as views of their own buffers, so that a large
+  // file is never copied whole. The pieces last as long as the storage.
+  static TOle2Storage CreatePieces(std::vector<std::span<const std::uint8_t>>& pieces);
 
   TOle2Storage(TOle2Storage&&) noexcept;
   TOle2Storage& operator=(TOle2Storage&&) noexcept;

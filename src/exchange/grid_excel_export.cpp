@@ -127,11 +127,16 @@ class TFormatCache {
 // ---- SaveWorkbookReplacing -------------------------------------------------------------
 
 void SaveWorkbookReplacing(TXLSFile& book, const std::string& file_name) {
-  const std::vector<std::uint8_t> image = book.SaveToMemory();
-  const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
-  if (const FileReplaceFailure failure = TryReplaceFile(Cp1252ToUtf8(file_name), bytes)) {
-    throw Error("Can't write file \"" + file_name + "\". " + ReasonOf(failure.error));
-  }
+  FileReplaceFailure failure;
+  // The image goes to the file in its pieces: a large workbook is never copied whole.
+  book.SaveInPieces([&](TXLSFile::TImagePieces pieces) {
+    std::vector<std::string_view> bytes;
+    for (const std::span<const std::uint8_t> piece : pieces) {
+      bytes.emplace_back(reinterpret_cast<const char*>(piece.data()), piece.size());
+    }
+    failure = TryReplaceFile(Cp1252ToUtf8(file_name), bytes);
+  });
+  if (failure) throw Error("Can't write file \"" + file_name + "\". " + ReasonOf(failure.error));
 }
 
 // ---- export ----------------------------------------------------------------------------

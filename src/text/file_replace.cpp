@@ -31,6 +31,13 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+int WriteAll(int fd, std::span<const std::string_view> pieces) {
+  for (const std::string_view piece : pieces) {
+    if (const int failure = WriteAll(fd, piece)) return failure;
+  }
+  return 0;
+}
+
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -66,10 +73,10 @@ std::string TemporaryNameBeside(const std::string& target) {
 
 namespace {
 
-int WriteIntoSpecialFile(const std::string& target, std::string_view bytes) {
+int WriteIntoSpecialFile(const std::string& target, std::span<const std::string_view> pieces) {
   const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return errno;
-  int failure = WriteAll(fd, bytes);
+  int failure = WriteAll(fd, pieces);
   if (::close(fd) != 0 && failure == 0) failure = errno;
   return failure;
 }
@@ -77,6 +84,10 @@ int WriteIntoSpecialFile(const std::string& target, std::string_view bytes) {
 }  // namespace
 
 FileReplaceFailure TryReplaceFile(const std::string& name, std::string_view bytes) {
+  return TryReplaceFile(name, std::span<const std::string_view>(&bytes, 1));
+}
+
+FileReplaceFailure TryReplaceFile(const std::string& name, std::span<const std::string_view> pieces) {
   std::string target = name;
   struct stat info {};
   bool exists = ::lstat(target.c_str(), &info) == 0;
@@ -93,7 +104,7 @@ FileReplaceFailure TryReplaceFile(const std::string& name, std::string_view byte
   if (exists) {
     if (S_ISDIR(info.st_mode)) return {EISDIR};
     if (::access(target.c_str(), W_OK) != 0) return {EACCES};
-    if (!S_ISREG(info.st_mode)) return {WriteIntoSpecialFile(target, bytes), true};
+    if (!S_ISREG(info.st_mode)) return {WriteIntoSpecialFile(target, pieces), true};
   }
 
   std::string temporary;
@@ -104,7 +115,7 @@ FileReplaceFailure TryReplaceFile(const std::string& name, std::string_view byte
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return {errno};
-  int failure = WriteAll(fd, bytes);
+  int failure = WriteAll(fd, pieces);
   // The new file keeps the permissions the user gave the old one.
   if (failure == 0 && exists && ::fchmod(fd, info.st_mode & 07777) != 0) failure = errno;
   if (failure == 0 && ::fsync(fd) != 0) failure = errno;

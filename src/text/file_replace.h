@@ -3,6 +3,7 @@
 // leaves either the old file or the complete new one: write a temporary file in the same
 // folder, flush it to the disk, rename it over the target, flush the folder. File names are
 // UTF-8. Errors are ln40::Error with the platform's message.
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,8 @@ struct FileReplaceFailure {
   explicit operator bool() const { return error != 0; }
 };
 FileReplaceFailure TryReplaceFile(const std::string& target, std::string_view bytes);
+// The same for contents held in pieces, written one after the other.
+FileReplaceFailure TryReplaceFile(const std::string& target, std::span<const std::string_view> pieces);
 
 // TryReplaceFile, throwing on failure: `cannot_create` is the message when the file cannot
 // be created or put in place (the platform's message is used when empty); write errors

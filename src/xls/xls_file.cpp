@@ -855,4 +855,11 @@ std::vector<std::uint8_t> TXLSFile::SaveToMemory() {
   return image;
 }
 
+void TXLSFile::SaveInPieces(const std::function<void(TImagePieces)>& take) {
+  std::vector<std::span<const std::uint8_t>> pieces;
+  TOle2Storage storage = TOle2Storage::CreatePieces(pieces);
+  WriteContainer(storage, WorkbookStream());
+  take(pieces);
+}
+
 }  // namespace ln40

@@ -29,6 +29,7 @@
 //   layer (ole2_storage.h).
 // Not thread-safe; one instance is used by one exchange at a time.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -161,6 +162,11 @@ class TXLSFile {
   void SaveFile(const std::string& file_name);
   // Writes the workbook as a file image in memory.
   std::vector<std::uint8_t> SaveToMemory();
+  // Writes the workbook as a file image and hands it to `take` in pieces, in file order, the
+  // workbook stream among them as it was made, never copied; the pieces last until `take`
+  // returns. For writing a large workbook on to a file.
+  using TImagePieces = std::span<const std::span<const std::uint8_t>>;
+  void SaveInPieces(const std::function<void(TImagePieces)>& take);
   // The workbook stream alone, as SaveFile writes it.
   std::vector<std::uint8_t> WorkbookStream();
 

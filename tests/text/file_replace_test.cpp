@@ -61,6 +61,15 @@ TEST_F(FileReplaceTest, CreatesOrReplacesKeepingThePermissions) {
   ExpectOnlyFiles({"list.htm"});
 }
 
+TEST_F(FileReplaceTest, PiecesAreWrittenInOrder) {
+  const std::string target = Path("book.xls");
+  Write(target, "old contents");
+  const std::vector<std::string_view> pieces = {"head ", "", "stream ", "padding"};
+  EXPECT_FALSE(TryReplaceFile(target, pieces));
+  EXPECT_EQ(Read(target), "head stream padding");
+  ExpectOnlyFiles({"book.xls"});
+}
+
 TEST_F(FileReplaceTest, ALinkStaysALinkToTheReplacedFile) {
   Write(Path("real.xls"), "old");
   fs::create_symlink(Path("real.xls"), Path("link.xls"));

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -84,6 +85,32 @@ TEST(Ole2StorageTest, StreamsOfEverySizeRoundTripInMemory) {
   EXPECT_EQ(ReadTree(storage), expected);
   storage.EnterStorage("EmptyStorage");
   EXPECT_TRUE(storage.ListElements().empty());
+}
+
+// An image in pieces is the image in one piece, the large streams' pieces their own bytes.
+TEST(Ole2StorageTest, ImageInPiecesIsTheImageInOnePiece) {
+  const std::vector<std::uint8_t> large = Pattern(100000, 3), small = Pattern(700, 4);
+  const auto fill = [&](TOle2Storage& storage) {
+    Write(storage, "Small", small);
+    storage.OpenStream("Workbook").Write(std::vector<std::uint8_t>(large));  // taken whole
+    Write(storage, "Large", Pattern(5000, 5));
+    storage.Release();
+  };
+  std::vector<std::uint8_t> image;
+  TOle2Storage whole = TOle2Storage::CreateMemory(image);
+  fill(whole);
+  std::vector<std::span<const std::uint8_t>> pieces;
+  TOle2Storage in_pieces = TOle2Storage::CreatePieces(pieces);
+  fill(in_pieces);
+
+  std::vector<std::uint8_t> joined;
+  bool large_seen = false;
+  for (const std::span<const std::uint8_t> piece : pieces) {
+    joined.insert(joined.end(), piece.begin(), piece.end());
+    large_seen = large_seen || (piece.size() == large.size() && std::equal(piece.begin(), piece.end(), large.begin()));
+  }
+  EXPECT_EQ(joined, image);
+  EXPECT_TRUE(large_seen);
 }
 
 TEST(Ole2StorageTest, ListsElementsInDirectoryOrderWhateverTheCreationOrder) {
