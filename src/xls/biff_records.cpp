@@ -32,21 +32,7 @@ TBaseRecord TRecordView::ToRecord() const {
   return record;
 }
 
-bool TRecordReader::PeekId(std::uint16_t& id) const {
-  if (stream_.size() - position_ < 4) return false;
-  id = Get16(stream_.data() + position_);
-  return id != 0;
-}
-
-void TRecordReader::ReadOne(TRecordView& view) {
-  const std::uint8_t* header = stream_.data() + position_;
-  view.Id = Get16(header);
-  view.Offset = position_;
-  const std::size_t length = Get16(header + 2);
-  if (stream_.size() - position_ - 4 < length) ThrowFileInvalid();
-  view.Data = stream_.subspan(position_ + 4, length);
-  position_ += 4 + length;
-  view.Continues.clear();
+void TRecordReader::ReadContinues(TRecordView& view) {
   // Each CONTINUE takes at least its 4 header bytes, so this ends with the stream.
   std::uint16_t next = 0;
   while (PeekId(next) && next == rid::kContinue) {
@@ -55,27 +41,16 @@ void TRecordReader::ReadOne(TRecordView& view) {
     view.Continues.push_back(stream_.subspan(position_ + 4, part));
     position_ += 4 + part;
   }
-  previous_id_ = view.Id;
 }
 
-bool TRecordReader::Next() {
-  std::uint16_t id = 0;
-  attached_.clear();
-  if (!PeekId(id)) return false;
-  if (id == rid::kString && previous_id_ != rid::kFormula && previous_id_ != rid::kShrFmla &&
-      previous_id_ != rid::kArray && previous_id_ != rid::kTable) {
-    ThrowFileInvalid();
-  }
-  ReadOne(current_);
+void TRecordReader::ReadAttachment() {
   std::uint16_t next = 0;
-  if (current_.Id == rid::kFormula && PeekId(next) && (next == rid::kArray || next == rid::kTable)) {
-    attached_.emplace_back();
-    ReadOne(attached_.back());
-  } else if (current_.Id == rid::kHLink && PeekId(next) && next == rid::kHLinkTooltip) {
-    attached_.emplace_back();
-    ReadOne(attached_.back());
-  }
-  return true;
+  if (!PeekId(next)) return;
+  const bool attached = current_.Id == rid::kFormula ? next == rid::kArray || next == rid::kTable
+                                                     : next == rid::kHLinkTooltip;
+  if (!attached) return;
+  attached_.emplace_back();
+  ReadOne(attached_.back());
 }
 
 TBaseRecord TRecordReader::CurrentRecord() const {

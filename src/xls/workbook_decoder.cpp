@@ -101,6 +101,7 @@ void TWorkbookDecoder::DecodeWorksheetSection(TSheetSink& sink) {
 
 void TWorkbookDecoder::ReadSheet(int sheet, std::uint16_t type, TSheetSink& sink) {
   values_ = sink.WantsValues();
+  SetEmpty(value_);
   const TXlsSheetKind kind = type == kTypeWorksheet ? TXlsSheetKind::Worksheet
                              : type == kTypeChart   ? TXlsSheetKind::Chart
                                                     : TXlsSheetKind::Unsupported;
@@ -317,7 +318,8 @@ void TWorkbookDecoder::PlaceCell(TSheetSink& sink, int row, int col, int xf) {
 }
 
 // [MS-XLS] 2.4.149 LabelSst, 2.4.148 Label, 2.4.180 Number, 2.4.220 RK, 2.4.20 Blank,
-// 2.4.24 BoolErr, 2.4.223 RString, 2.4.127 Formula: row, column and XF, then the value.
+// 2.4.24 BoolErr, 2.4.223 RString, 2.4.127 Formula: row, column and XF, then the value,
+// decoded when the sink wants values.
 void TWorkbookDecoder::ReadCellRecord(const TRecordView& view, TSheetSink& sink) {
   const std::uint8_t* data = view.Data.data();
   cell_.Raw = 0;
@@ -328,40 +330,56 @@ void TWorkbookDecoder::ReadCellRecord(const TRecordView& view, TSheetSink& sink)
       cell_.From = TSheetCell::Source::SharedString;
       cell_.Raw = Get32(data + 6);
       if (cell_.Raw >= globals_.SST.EntryCount()) ThrowFileInvalid();
+      if (values_) {
+        SetString(value_);
+        globals_.SST.Text(cell_.Raw, value_.text);
+      }
       break;
-    case rid::kLabel:
+    case rid::kLabel: {
       RequireSize(view, 9);
       cell_.From = TSheetCell::Source::Label;
+      // Read in any case: the text may be damaged.
+      TRecordCursor cursor(view);
+      cursor.Skip(6);
+      SetString(value_);
+      ReadXlString(cursor, true, value_.text);
+      if (!values_) SetEmpty(value_);
       break;
+    }
     case rid::kNumber:
       RequireSize(view, 14);
       cell_.From = TSheetCell::Source::Number;
+      if (values_) SetNumber(value_, GetDouble(data + 6));
       break;
     case rid::kRk:
       RequireSize(view, 10);
       cell_.From = TSheetCell::Source::Rk;
       cell_.Raw = Get32(data + 6);
+      if (values_) SetNumber(value_, RkToDouble(cell_.Raw));
       break;
     case rid::kBlank:
       RequireSize(view, 6);
       cell_.From = TSheetCell::Source::Blank;
+      SetEmpty(value_);
       break;
     case rid::kBoolErr:
       RequireSize(view, 8);
       cell_.From = TSheetCell::Source::BoolErr;
       cell_.Raw = data[6];
       cell_.IsError = data[7] != 0;
+      if (values_) value_ = BoolErrValue(data[6], cell_.IsError);
       break;
     case rid::kRString:  // its text is not read: the cell shows nothing
       RequireSize(view, 6);
       cell_.From = TSheetCell::Source::RichString;
+      SetEmpty(value_);
       break;
     case rid::kFormula:
       RequireSize(view, 20);
       cell_.From = TSheetCell::Source::Formula;
+      if (values_) value_ = FormulaResult(data + 6);
       break;
   }
-  ReadValue(view);
   const int row = Get16(data);
   const int col = Get16(data + 2);
   PlaceCell(sink, row, col, Get16(data + 4));
@@ -369,33 +387,6 @@ void TWorkbookDecoder::ReadCellRecord(const TRecordView& view, TSheetSink& sink)
     formula_row_ = row;
     formula_col_ = col;
     formula_has_text_ = FormulaResult(data + 6).kind == CellValue::Kind::String;
-  }
-}
-
-void TWorkbookDecoder::ReadValue(const TRecordView& view) {
-  const std::uint8_t* data = view.Data.data();
-  if (cell_.From == TSheetCell::Source::Label) {  // read in any case: the text may be damaged
-    TRecordCursor cursor(view);
-    cursor.Skip(6);
-    SetString(value_);
-    ReadXlString(cursor, true, value_.text);
-  }
-  if (!values_) {
-    SetEmpty(value_);
-    return;
-  }
-  switch (cell_.From) {
-    case TSheetCell::Source::SharedString:
-      SetString(value_);
-      globals_.SST.Text(cell_.Raw, value_.text);
-      break;
-    case TSheetCell::Source::Label: break;
-    case TSheetCell::Source::Number: SetNumber(value_, GetDouble(data + 6)); break;
-    case TSheetCell::Source::Rk: SetNumber(value_, RkToDouble(cell_.Raw)); break;
-    case TSheetCell::Source::Blank:
-    case TSheetCell::Source::RichString: SetEmpty(value_); break;
-    case TSheetCell::Source::BoolErr: value_ = BoolErrValue(data[6], cell_.IsError); break;
-    case TSheetCell::Source::Formula: value_ = FormulaResult(data + 6); break;
   }
 }
 

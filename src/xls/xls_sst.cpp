@@ -196,11 +196,11 @@ void TSST::Text(Id id, std::u16string& into) const {
   const std::span<const std::uint8_t> bytes = EntryBytes(id);
   const EntryLayout layout = Layout(bytes);
   const std::uint8_t* chars = bytes.data() + layout.header;
-  if (!layout.wide) {  // nearly every text: one widening copy
-    into.assign(chars, chars + layout.count);
+  into.resize(layout.count);
+  if (!layout.wide) {  // nearly every text
+    for (std::size_t i = 0; i < layout.count; ++i) into[i] = chars[i];
     return;
   }
-  into.resize(layout.count);
   for (std::size_t i = 0; i < layout.count; ++i) into[i] = static_cast<char16_t>(Get16(chars + 2 * i));
 }
 

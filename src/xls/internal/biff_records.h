@@ -246,6 +246,10 @@ class TRecordReader {
  private:
   bool PeekId(std::uint16_t& id) const;
   void ReadOne(TRecordView& view);
+  // The CONTINUE records after the record just read (rare: out of line).
+  void ReadContinues(TRecordView& view);
+  // An ARRAY or TABLE right after a FORMULA, an HLINKTOOLTIP right after an HLINK.
+  void ReadAttachment();
 
   std::span<const std::uint8_t> stream_;
   std::size_t position_ = 0;
@@ -253,6 +257,40 @@ class TRecordReader {
   TRecordView current_;
   std::vector<TRecordView> attached_;
 };
+
+// Inline, the parts every record takes: the decoders call Next once for every record.
+inline bool TRecordReader::PeekId(std::uint16_t& id) const {
+  if (stream_.size() - position_ < 4) return false;
+  id = Get16(stream_.data() + position_);
+  return id != 0;
+}
+
+inline void TRecordReader::ReadOne(TRecordView& view) {
+  const std::uint8_t* header = stream_.data() + position_;
+  view.Id = Get16(header);
+  view.Offset = position_;
+  const std::size_t length = Get16(header + 2);
+  if (stream_.size() - position_ - 4 < length) ThrowFileInvalid();
+  view.Data = stream_.subspan(position_ + 4, length);
+  position_ += 4 + length;
+  view.Continues.clear();
+  std::uint16_t next = 0;
+  if (PeekId(next) && next == rid::kContinue) ReadContinues(view);
+  previous_id_ = view.Id;
+}
+
+inline bool TRecordReader::Next() {
+  if (!attached_.empty()) attached_.clear();
+  std::uint16_t id = 0;
+  if (!PeekId(id)) return false;
+  if (id == rid::kString && previous_id_ != rid::kFormula && previous_id_ != rid::kShrFmla &&
+      previous_id_ != rid::kArray && previous_id_ != rid::kTable) {
+    ThrowFileInvalid();
+  }
+  ReadOne(current_);
+  if (current_.Id == rid::kFormula || current_.Id == rid::kHLink) ReadAttachment();
+  return true;
+}
 
 // Reads a record's data and then its CONTINUE records' data as one sequence of bytes,
 // except for the characters of strings: where character data crosses into a CONTINUE,

@@ -45,8 +45,6 @@ class TWorkbookDecoder {
   void ReadSheet(int sheet, std::uint16_t type, TSheetSink& sink);
   void ReadWorksheet(TSheetSink& sink);
   void ReadCellRecord(const TRecordView& view, TSheetSink& sink);
-  // The value of the cell in `cell_` from its record, when the sink wants values.
-  void ReadValue(const TRecordView& view);
   void ReadMultipleCells(const TRecordView& view, TSheetSink& sink);
   void ReadFormulaParts(const TRecordView& view, TSheetSink& sink);
   void ReadEmbeddedSubstream(TSheetSink& sink);
@@ -68,7 +66,7 @@ class TWorkbookDecoder {
   bool formula_has_text_ = false;            // its stored result is a string
   std::uint16_t last_drawing_ = 0;           // id of the last drawing record (embedded charts follow an OBJ)
 
-  bool values_ = true;  // the sink wants the cells' values
+  bool values_ = true;  // the sink wants the cells' values; else value_ stays empty
   CellValue value_;
   TSheetCell cell_;
   std::u16string text_;
