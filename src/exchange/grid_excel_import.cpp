@@ -72,21 +72,18 @@ std::string WithCrLfLineBreaks(const std::string& text) {
 }
 
 // A rendered cell as table text: Windows-1252 (characters it lacks become "?") with CR LF
-// line breaks. Plain ASCII, nearly every cell, is narrowed directly.
+// line breaks. Plain ASCII, nearly every cell, is narrowed as it is checked.
 void ToTableText(std::u16string_view rendered, std::string& text) {
-  bool plain = true;
-  for (char16_t c : rendered) {
+  text.resize(rendered.size());
+  char* out = text.data();
+  for (size_t i = 0; i < rendered.size(); ++i) {
+    const char16_t c = rendered[i];
     if (c >= 0x80 || c == u'\r' || c == u'\n') {
-      plain = false;
-      break;
+      text = WithCrLfLineBreaks(Utf16ToCp1252(rendered));
+      return;
     }
+    out[i] = static_cast<char>(c);
   }
-  if (plain) {
-    text.resize(rendered.size());
-    for (size_t i = 0; i < rendered.size(); ++i) text[i] = static_cast<char>(rendered[i]);
-    return;
-  }
-  text = WithCrLfLineBreaks(Utf16ToCp1252(rendered));
 }
 
 }  // namespace
