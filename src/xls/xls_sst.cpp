@@ -125,10 +125,11 @@ std::int64_t TSST::Find(const std::uint8_t* bytes, std::size_t size, std::uint32
   }
 }
 
-// At least 64 slots and at least twice the entries, a power of two.
+// At least 64 slots, a power of two, filled to three quarters at most: the index of a large
+// table stays small enough to be mostly in the cache, its probes short.
 std::size_t TSST::SlotsFor(std::size_t entries) {
   std::size_t slots = 64;
-  while (slots < entries * 2) slots *= 2;
+  while (slots * 3 < entries * 4) slots *= 2;
   return slots;
 }
 
@@ -162,7 +163,7 @@ TSST::Id TSST::Insert(const std::uint8_t* bytes, std::size_t size, bool dedupe) 
   const Id id = static_cast<Id>(entries_.size() - 1);
   if (slots_.empty() && !dedupe) return id;  // no index yet
   const bool known = !dedupe && Find(bytes, size, hash) >= 0;
-  if (entries_.size() * 2 > slots_.size()) {
+  if (entries_.size() * 4 > slots_.size() * 3) {
     Rehash(SlotsFor(entries_.size()));
   } else if (!known) {
     const std::size_t mask = slots_.size() - 1;
