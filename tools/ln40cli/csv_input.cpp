@@ -1,8 +1,14 @@
 #include "csv_input.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
-#include <memory>
+#include <cerrno>
+#include <cstring>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -13,24 +19,60 @@
 namespace ln40::cli {
 namespace {
 
-// The whole file, read into its place at once.
-std::string ReadWholeFile(const std::string& path) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!file) throw Error("Cannot open " + Utf8ToCp1252(path));
-  std::string text;
-  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-    const long size = std::ftell(file.get());
-    std::rewind(file.get());
-    if (size > 0) {
-      text.resize(static_cast<size_t>(size));
-      text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+// The bytes of a file. A regular file is mapped, privately: its bytes are neither copied
+// nor zeroed first, and a page is copied only when the text is changed there (by the quotes
+// taken out). Anything else (a pipe) is read.
+class FileBytes {
+ public:
+  explicit FileBytes(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw Error("Cannot open " + Utf8ToCp1252(path));
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+      void* const mapped = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ | PROT_WRITE,
+                                  MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (mapped != MAP_FAILED) {
+        mapped_ = static_cast<char*>(mapped);
+        size_ = static_cast<size_t>(info.st_size);
+      }
     }
+    bool failed = false;
+    if (!mapped_) {
+      char chunk[1 << 16];
+      ssize_t got = 0;
+      while ((got = ::read(fd, chunk, sizeof chunk)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+          failed = true;
+          break;
+        }
+        read_.append(chunk, static_cast<size_t>(got));
+      }
+    }
+    ::close(fd);
+    if (failed) throw Error("Cannot read " + Utf8ToCp1252(path));
   }
-  char chunk[1 << 16];  // what a file still growing (or a pipe) holds beyond
-  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) text.append(chunk, got);
-  if (std::ferror(file.get())) throw Error("Cannot read " + Utf8ToCp1252(path));
-  return text;
-}
+  ~FileBytes() { Unmap(); }
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+
+  std::span<char> Bytes() { return mapped_ ? std::span<char>(mapped_, size_) : std::span<char>(read_); }
+  // The bytes become `text`, a conversion of them.
+  void Replace(std::string text) {
+    Unmap();
+    read_ = std::move(text);
+  }
+
+ private:
+  void Unmap() {
+    if (mapped_) ::munmap(mapped_, size_);
+    mapped_ = nullptr;
+  }
+
+  char* mapped_ = nullptr;
+  size_t size_ = 0;
+  std::string read_;
+};
 
 bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -50,7 +92,7 @@ char DetectSeparator(std::string_view text) {
 // quotes are taken out of `text` where it lies (a field is never longer than its source), so
 // that no field is copied.
 template <typename Take>
-void ForEachRecord(std::string& text, char separator, Take take) {
+void ForEachRecord(std::span<char> text, char separator, Take take) {
   std::vector<std::string_view> fields;  // of the record being read
   char* const data = text.data();
   const size_t size = text.size();
@@ -91,10 +133,14 @@ void ForEachRecord(std::string& text, char separator, Take take) {
       end_record();
       any = false;
     } else {
-      // This character and the plain ones after it, up to one that means something.
+      // This character and the plain ones after it, up to one that means something; they
+      // move only where quotes taken out before have left a gap.
       const auto plain = [&](char k) { return k != '"' && k != separator && k != '\r' && k != '\n'; };
-      data[out++] = c;
-      while (i + 1 < size && plain(data[i + 1])) data[out++] = data[++i];
+      size_t end = i + 1;
+      while (end < size && plain(data[end])) ++end;
+      if (out != i) std::memmove(data + out, data + i, end - i);
+      out += end - i;
+      i = end - 1;
       any = true;
     }
   }
@@ -104,14 +150,19 @@ void ForEachRecord(std::string& text, char separator, Take take) {
 }  // namespace
 
 void LoadTableCsv(TGridTable& table, const std::string& path) {
-  std::string text = ReadWholeFile(path);
-  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);  // a byte-order mark
-  if (!IsAscii(text) && IsValidUtf8(text)) text = Utf8ToCp1252(text);
+  FileBytes file(path);
+  std::span<char> text = file.Bytes();
+  const auto view = [&text] { return std::string_view(text.data(), text.size()); };
+  if (view().starts_with("\xEF\xBB\xBF")) text = text.subspan(3);  // a byte-order mark
+  if (!IsAscii(view()) && IsValidUtf8(view())) {
+    file.Replace(Utf8ToCp1252(view()));
+    text = file.Bytes();
+  }
 
   table.ClearBody();
   int rows = 0;
   std::string cell;  // one buffer for every field
-  ForEachRecord(text, DetectSeparator(text), [&](const std::vector<std::string_view>& fields) {
+  ForEachRecord(text, DetectSeparator(view()), [&](const std::vector<std::string_view>& fields) {
     const int row = rows++;
     if (row >= table.RowCount()) table.SetRowCount(2 * row);  // room for this row and as many more
     if (static_cast<int>(fields.size()) > table.ColCount()) table.SetColCount(static_cast<int>(fields.size()));

@@ -22,9 +22,8 @@ void UseHugePagesForTheHeap() {
   // The heap grows by the step beyond each block that makes it grow, and blocks up to the
   // limit (a table's row list, a file read whole) come from it rather than from mappings of
   // their own.
-  if (mallopt(M_TOP_PAD, static_cast<int>(kStep)) == 0 || mallopt(M_MMAP_THRESHOLD, static_cast<int>(kBlockLimit)) == 0) {
-    return;
-  }
+  if (mallopt(M_TOP_PAD, static_cast<int>(kStep)) == 0) return;
+  if (mallopt(M_MMAP_THRESHOLD, static_cast<int>(kBlockLimit)) == 0) return;
   const auto start = reinterpret_cast<std::uintptr_t>(sbrk(0));
   // A block larger than what is left at the top makes the heap grow now, by the step.
   void* volatile block = std::malloc(std::size_t{4} << 20);
