@@ -190,6 +190,13 @@ bool TCellTextWriter::SetTyped(int row, int col, std::string_view text, const TC
   TDateTime when = 0;
   if (MayBeDateTimeText(text, locale) &&
       ReadDateTimeText(text, rules_.DateFormat, rules_.TimeFormat, locale, rules_.DefaultYear, when, code_)) {
+    // A workbook in the 1904 date system counts its days from 1904-01-01; a date before
+    // that has no serial there and stays text. A time of day alone is the same in both.
+    if (book_.Dates() == DateSystem::d1904 && when >= 1) {
+      constexpr double kDays1904 = 1462;  // from 1899-12-30 to 1904-01-01
+      if (when < kDays1904) return false;
+      when -= kDays1904;
+    }
     book_.SetCellValue(row, col, CellValue::Number(when), DateTimeXfOf(row, col, format, xf, code_));
     return true;
   }

@@ -559,6 +559,32 @@ TEST(GridExcelIO, A1904WorkbookShowsItsDatesAsWritten) {
   EXPECT_EQ(in.table.Cell(1, 1), "1");
 }
 
+// Saving into such a workbook writes its dates in its own system: they read back as typed,
+// and a date before 1904, which has no serial there, stays text.
+TEST(GridExcelIO, DatesSavedIntoA1904WorkbookReadBackAsTyped) {
+  TempFolder folder;
+  const std::string path = folder.File("dates1904.xls");
+  std::filesystem::copy_file(test::Fixture("lo_1904.xls"), path);
+  Exchange out(3);
+  out.table.SetRowCount(2);
+  out.table.SetCell(0, 1, "08.12.2026");
+  out.table.SetCell(1, 1, "12:34:56");
+  out.table.SetCell(2, 1, "31.12.1903");
+  out.io.ExportFile(path, "Saved");
+
+  TXLSFile book;
+  book.OpenFile(path);
+  EXPECT_EQ(book.Dates(), DateSystem::d1904);
+  book.SetActiveSheet(book.SheetCount());
+  EXPECT_EQ(book.GetCellValue(1, 1).number, 46364 - 1462);
+  EXPECT_EQ(book.GetCellValue(1, 3).kind, CellValue::Kind::String);
+  Exchange in(3);
+  in.io.ImportBook(book, book.SheetCount());
+  EXPECT_EQ(in.table.Cell(0, 1), "08.12.2026");
+  EXPECT_EQ(in.table.Cell(1, 1), "12:34:56");
+  EXPECT_EQ(in.table.Cell(2, 1), "31.12.1903");
+}
+
 TEST(GridExcelIO, TheTableTakesTheSheetsUsedColumnsAndRows) {
   struct SizeCase {
     int cols;
