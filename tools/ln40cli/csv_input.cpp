@@ -1,7 +1,6 @@
 #include "csv_input.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,60 +18,31 @@
 namespace ln40::cli {
 namespace {
 
-// The bytes of a file. A regular file is mapped, privately: its bytes are neither copied
-// nor zeroed first, and a page is copied only when the text is changed there (by the quotes
-// taken out). Anything else (a pipe) is read.
-class FileBytes {
- public:
-  explicit FileBytes(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error("Cannot open " + Utf8ToCp1252(path));
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-      void* const mapped = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ | PROT_WRITE,
-                                  MAP_PRIVATE | MAP_POPULATE, fd, 0);
-      if (mapped != MAP_FAILED) {
-        mapped_ = static_cast<char*>(mapped);
-        size_ = static_cast<size_t>(info.st_size);
-      }
+// The whole file. A regular file is read into its place at once; what follows its size (a
+// file still growing) or the bytes of a pipe come in chunks.
+std::string ReadWholeFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error("Cannot open " + Utf8ToCp1252(path));
+  std::string text;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) text.resize(static_cast<size_t>(info.st_size));
+  size_t size = 0;
+  char chunk[1 << 16];
+  for (;;) {
+    const bool in_place = size < text.size();
+    const ssize_t got = in_place ? ::read(fd, text.data() + size, text.size() - size) : ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ::close(fd);
+      if (got < 0) throw Error("Cannot read " + Utf8ToCp1252(path));
+      break;
     }
-    bool failed = false;
-    if (!mapped_) {
-      char chunk[1 << 16];
-      ssize_t got = 0;
-      while ((got = ::read(fd, chunk, sizeof chunk)) != 0) {
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-          failed = true;
-          break;
-        }
-        read_.append(chunk, static_cast<size_t>(got));
-      }
-    }
-    ::close(fd);
-    if (failed) throw Error("Cannot read " + Utf8ToCp1252(path));
+    if (!in_place) text.append(chunk, static_cast<size_t>(got));
+    size += static_cast<size_t>(got);
   }
-  ~FileBytes() { Unmap(); }
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-
-  std::span<char> Bytes() { return mapped_ ? std::span<char>(mapped_, size_) : std::span<char>(read_); }
-  // The bytes become `text`, a conversion of them.
-  void Replace(std::string text) {
-    Unmap();
-    read_ = std::move(text);
-  }
-
- private:
-  void Unmap() {
-    if (mapped_) ::munmap(mapped_, size_);
-    mapped_ = nullptr;
-  }
-
-  char* mapped_ = nullptr;
-  size_t size_ = 0;
-  std::string read_;
-};
+  text.resize(size);
+  return text;
+}
 
 bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -150,13 +120,13 @@ void ForEachRecord(std::span<char> text, char separator, Take take) {
 }  // namespace
 
 void LoadTableCsv(TGridTable& table, const std::string& path) {
-  FileBytes file(path);
-  std::span<char> text = file.Bytes();
+  std::string bytes = ReadWholeFile(path);
+  std::span<char> text(bytes);
   const auto view = [&text] { return std::string_view(text.data(), text.size()); };
   if (view().starts_with("\xEF\xBB\xBF")) text = text.subspan(3);  // a byte-order mark
   if (!IsAscii(view()) && IsValidUtf8(view())) {
-    file.Replace(Utf8ToCp1252(view()));
-    text = file.Bytes();
+    bytes = Utf8ToCp1252(view());
+    text = bytes;
   }
 
   table.ClearBody();
