@@ -42,7 +42,7 @@ mkdir -p "$work"
 echo "Building release binaries in $build_dir"
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLN40_BUILD_GUI=OFF -DLN40_BUILD_TESTS=OFF \
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLN40_BUILD_GUI=OFF -DLN40_BUILD_TESTS=OFF -DLN40_BUILD_BENCH=OFF \
   "${launcher[@]}" >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)" --target ln40cli >/dev/null
 ln40cli=$build_dir/tools/ln40cli/ln40cli
