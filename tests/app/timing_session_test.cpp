@@ -239,7 +239,9 @@ TEST_F(TimingSessionTest, TheRestoredTablesAreTheSavedOnesCellForCell) {
     EXPECT_EQ(AllCells(session->ReadTimes()), read_times);
     // The runner sheet comes back as any workbook opens into it, so a start number with
     // leading zeros reads as the number it is.
-    if (c.remove_leading_zeros) EXPECT_EQ(AllCells(session->Sheet()), sheet);
+    if (c.remove_leading_zeros) {
+      EXPECT_EQ(AllCells(session->Sheet()), sheet);
+    }
   }
 }
 
