@@ -17,19 +17,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-check() {  # check NAME COMMAND...: the command must succeed
-  local name=$1; shift
-  if "$@"; then echo "ok: $name"; passes=$((passes + 1)); else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
+source "$(dirname "$0")/test_helpers.sh"
 
 # --- The entry file: 200 runners in four classes --------------------------------------
 "$python" - "$work/entries.xml" <<'EOF'

@@ -18,19 +18,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-check() {  # check NAME COMMAND...: the command must succeed
-  local name=$1; shift
-  if "$@"; then echo "ok: $name"; passes=$((passes + 1)); else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.1
-  done
-}
+source "$(dirname "$0")/test_helpers.sh"
 lines() { [ -f "$1" ] && wc -l < "$1" || echo 0; }
 logged() { [ "$(lines "$work/data/Chronex.log")" -ge "$1" ]; }
 status_count() { grep -c -- "$1" "$work/serve.err" 2>/dev/null || true; }
