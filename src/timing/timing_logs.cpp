@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/regular_file.h"
 
 namespace ln40 {
 namespace {
@@ -15,29 +17,33 @@ namespace {
 constexpr const char* kQuoteCommaQuote = "\",\"";
 constexpr const char* kQuoteBarQuote = "\"|\"";
 
-// Opens a file for appending, creating it when missing; throws Error with the system's text.
 // The error text shown for a file: names and system texts turned into the system's text.
+Error FileError(const char* failure, const std::string& path, const std::string& reason) {
+  return Error(std::string(failure) + " \"" + Utf8ToCp1252(path) + "\". " + reason);
+}
+
 Error FileError(const char* failure, const std::string& path, int error) {
-  return Error(std::string(failure) + " \"" + Utf8ToCp1252(path) + "\". " + Utf8ToCp1252(std::strerror(error)));
+  return FileError(failure, path, Utf8ToCp1252(std::strerror(error)));
 }
 
-int OpenForAppend(const std::string& path, const char* failure) {
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw FileError(failure, path, errno);
-  return fd;
+// Opens a log for appending, creating it when missing; throws Error with the system's text,
+// or saying what is there when it is no regular file.
+RegularFile OpenForAppend(const std::string& path, const char* failure) {
+  const RegularFile file = OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, 0644);
+  if (file.other != 0) throw FileError(failure, path, NotARegularFileText(file.other));
+  if (!file) throw FileError(failure, path, file.error);
+  return file;
 }
 
-void WriteAll(int fd, const std::string& bytes, const std::string& path) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+// Writes all of `bytes`; 0, or the errno of the write that failed.
+int WriteAll(const LogFileCalls& calls, int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = calls.write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) throw FileError("Cannot write file", path, written < 0 ? errno : EIO);
-    done += static_cast<size_t>(written);
+    if (written <= 0) return written < 0 ? errno : EIO;
+    bytes.remove_prefix(static_cast<size_t>(written));
   }
+  return 0;
 }
 
 }  // namespace
@@ -76,7 +82,7 @@ std::string TTimingLogs::BfgPath(const std::string& race, const std::string& sub
 void TTimingLogs::CreateLogFiles(const std::string& race, const std::string& sub, MessageDialog& dialog) {
   for (const std::string& path : {ChronexPath(), BfgPath(race, sub)}) {
     try {
-      ::close(OpenForAppend(path, "Cannot create file"));
+      ::close(OpenForAppend(path, "Cannot create file").fd);
     } catch (const Error& error) {
       dialog.ShowMessage(error.what());
     }
@@ -85,14 +91,23 @@ void TTimingLogs::CreateLogFiles(const std::string& race, const std::string& sub
 
 void TTimingLogs::AppendLine(const std::string& path, const std::string& line) {
   try {
-    const int fd = OpenForAppend(path, "Cannot open file");
-    try {
-      WriteAll(fd, line + "\r\n", path);
-    } catch (...) {
-      ::close(fd);
-      throw;
+    const RegularFile file = OpenForAppend(path, "Cannot open file");
+    // After a line that could not be taken back, the next begins on a line of its own.
+    const bool fresh_line = file.size > 0 && unfinished_.contains(path);
+    const std::string bytes = (fresh_line ? "\r\n" : "") + line + "\r\n";
+    if (const int failure = WriteAll(calls_, file.fd, bytes)) {
+      // Appends only ever go to the end, so the end before this one is where the line began.
+      if (calls_.truncate(file.fd, file.size) != 0) unfinished_.insert(path);
+      ::close(file.fd);
+      throw FileError("Cannot write file", path, failure);
     }
-    if (::close(fd) != 0) throw FileError("Cannot write file", path, errno);
+    unfinished_.erase(path);
+    // A file system that writes on close (NFS) may lose part of the line here.
+    if (::close(file.fd) != 0) {
+      const int failure = errno;
+      unfinished_.insert(path);
+      throw FileError("Cannot write file", path, failure);
+    }
   } catch (const Error& error) {
     if (report_) report_(error.what());
   }

@@ -3,8 +3,15 @@
 // comma-separated line per message) and "BFG_<race>_<sub>.log" (one bar-separated line per
 // message), both in the program's folder. Lines are Windows-1252 bytes ended by CR LF and
 // are only ever appended; each append opens and closes its file, so readers always see
-// whole lines.
+// whole lines. A line is in a log whole or not at all: an append that fails half-way (a
+// full disk) is cut back to where the file ended before it, and where even that fails the
+// next line starts on a line of its own. A log is only ever a regular file: a named pipe,
+// a folder or a device under its name is reported and left alone, never waited on.
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <functional>
+#include <set>
 #include <string>
 
 #include "timing/message_handler.h"
@@ -24,6 +31,13 @@ std::string BuildBfgLine(const ReaderMessage& message, const std::string& race, 
 // becomes "-" in the name (the lines keep the names as typed).
 std::string BfgLogName(const std::string& race, const std::string& sub);
 
+// The two calls an append makes on an open log, replaceable so that a test can fill the
+// disk half-way through a line (a short write, then ENOSPC) or make the cut back fail.
+struct LogFileCalls {
+  std::function<ssize_t(int fd, const void* bytes, size_t count)> write = ::write;
+  std::function<int(int fd, off_t length)> truncate = ::ftruncate;
+};
+
 class TTimingLogs {
  public:
   // `folder` is the program's folder as a file-system (UTF-8) path.
@@ -36,7 +50,8 @@ class TTimingLogs {
   void CreateLogFiles(const std::string& race, const std::string& sub, MessageDialog& dialog);
 
   // Append one line and CR LF. Each append stands alone: a log that is missing is created,
-  // and a failure is reported and never stops the handling of the message.
+  // and a failure is reported and never stops the handling of the message. What a failed
+  // append wrote of its line is taken back.
   void AppendChronexLine(const ReaderMessage& message);
   void AppendBfgLine(const ReaderMessage& message, const std::string& race, const std::string& sub);
 
@@ -44,11 +59,16 @@ class TTimingLogs {
   std::string ChronexPath() const;
   std::string BfgPath(const std::string& race, const std::string& sub) const;
 
+  void SetFileCalls(LogFileCalls calls) { calls_ = std::move(calls); }
+
  private:
   void AppendLine(const std::string& path, const std::string& line);
 
   std::string folder_;
   std::function<void(const std::string&)> report_;
+  LogFileCalls calls_;
+  // Logs that end in part of a line a failed append could not take back.
+  std::set<std::string> unfinished_;
 };
 
 }  // namespace ln40
