@@ -13,6 +13,7 @@
 #include "journal/sqlite_handle.h"
 #include "text/codepage.h"
 #include "text/file_replace.h"
+#include "text/regular_file.h"
 
 namespace ln40 {
 
@@ -333,6 +334,16 @@ bool Journal::Connect() {
 }
 
 bool Journal::Open() {
+  // SQLite opens its files as they come: a named pipe would hold it in a read for ever, a
+  // device would be written into. Each file is looked at first, the write-ahead log and the
+  // index beside the journal too.
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    const std::string file = path_ + suffix;
+    if (const mode_t other = OtherThanRegularFileAt(file); other != 0) {
+      problem_ = LeftAlone(file, "is " + FileKindText(other) + ", not a regular file");
+      return false;
+    }
+  }
   try {
     sqlite::Connection db = sqlite::Open(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // SQLite falls back to reading only when the file cannot be written.
@@ -369,9 +380,11 @@ bool Journal::Open() {
 // is never replaced.
 bool Journal::PutBack(bool file_in_place) {
   if (!file_in_place && ::access(path_.c_str(), F_OK) == 0) {
-    problem_ = "The journal " + Utf8ToCp1252(path_) +
-               " was replaced by another file while in use. That file is left as it is. Times are kept in "
-               "memory; move it away and the journal is written again complete.";
+    const mode_t other = OtherThanRegularFileAt(path_);
+    problem_ = "The journal " + Utf8ToCp1252(path_) + " was replaced by " +
+               (other != 0 ? FileKindText(other) : std::string("another file")) +
+               " while in use. That file is left as it is. Times are kept in memory; move it away and the journal "
+               "is written again complete.";
     return false;
   }
   const std::string copy_path = TemporaryNameBeside(path_);

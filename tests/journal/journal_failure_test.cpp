@@ -285,5 +285,45 @@ TEST(JournalFailureTest, ForeignFileAtItsPlaceIsLeftAlone) {
   }
 }
 
+// SQLite would wait for ever on a named pipe and write into a device: the journal looks at
+// each of its files before it hands them over, and leaves what is not a file alone.
+TEST(JournalFailureTest, NoRegularFileAtItsPlaceIsLeftAloneWithoutWaiting) {
+  struct Case {
+    const char* name;
+    void (*make)(const std::string& path);
+    const char* kind;
+  };
+  const Case cases[] = {
+      {"journal.sqlite", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); },
+       "a named pipe (FIFO)"},
+      {"journal.sqlite-wal", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); },
+       "a named pipe (FIFO)"},
+      {"journal.sqlite-shm", [](const std::string& path) { std::filesystem::create_symlink("/dev/null", path); },
+       "a character device"},
+      {"journal.sqlite", [](const std::string& path) { std::filesystem::create_directory(path); }, "a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " is " + c.kind);
+    TemporaryFolder folder;
+    const std::string path = folder.File(c.name);
+    c.make(path);
+
+    Journal journal(folder.path());
+    EXPECT_EQ(journal.Start(1.0).run, 0);
+    journal.Append(SampleLine("A\r"));
+    EXPECT_FALSE(journal.Healthy());
+    EXPECT_EQ(journal.Problem(), "The file " + path + " is " + c.kind +
+                                     ", not a regular file. It is left as it is. Times are kept in memory; move the "
+                                     "file away and they are written to a new journal.");
+    EXPECT_EQ(journal.PendingCount(), 1u);
+    EXPECT_FALSE(journal.Retry());
+    EXPECT_NE(std::filesystem::symlink_status(path).type(), std::filesystem::file_type::regular);
+
+    std::filesystem::remove(path);
+    EXPECT_TRUE(journal.Retry()) << journal.Problem();
+    EXPECT_EQ(BytesOf(LinesInFile(folder.path())), std::vector<std::string>{"A\r"});
+  }
+}
+
 }  // namespace
 }  // namespace ln40
