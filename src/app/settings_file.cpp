@@ -1,17 +1,14 @@
 #include "app/settings_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/file_replace.h"
 
 namespace ln40 {
 namespace {
@@ -152,31 +149,11 @@ void TSettingsFile::Save() const {
   const std::string bytes = out.str();
 
   MakeFolders(path_);
-  const std::string temporary = path_ + ".tmp";
-  const auto fail = [&](int error) {
-    ::unlink(temporary.c_str());
-    throw Error("Cannot write " + Utf8ToCp1252(path_) + ": " + Utf8ToCp1252(std::strerror(error)));
-  };
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) fail(errno);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      const int error = written < 0 ? errno : EIO;
-      ::close(fd);
-      fail(error);
-    }
-    done += static_cast<size_t>(written);
+  // Replaced as every file the program writes: a link planted in a shared folder is not
+  // followed, and a crash leaves the old store or the new one.
+  if (const FileReplaceFailure failure = TryReplaceFile(path_, bytes)) {
+    throw Error("Cannot write " + Utf8ToCp1252(path_) + ": " + failure.Reason());
   }
-  if (::fsync(fd) != 0) {
-    const int error = errno;
-    ::close(fd);
-    fail(error);
-  }
-  if (::close(fd) != 0) fail(errno);
-  if (std::rename(temporary.c_str(), path_.c_str()) != 0) fail(errno);
 }
 
 std::string DefaultSettingsPath() {

@@ -28,8 +28,6 @@ bool FileExists(const std::string& file_name) {
   return ::lstat(Cp1252ToUtf8(file_name).c_str(), &info) == 0;
 }
 
-std::string ReasonOf(int error) { return std::strerror(error); }
-
 TRgb RgbOf(CellColor color) {
   return TRgb{static_cast<std::uint8_t>(color >> 16), static_cast<std::uint8_t>(color >> 8),
               static_cast<std::uint8_t>(color)};
@@ -136,7 +134,7 @@ void SaveWorkbookReplacing(TXLSFile& book, const std::string& file_name) {
     }
     failure = TryReplaceFile(Cp1252ToUtf8(file_name), bytes);
   });
-  if (failure) throw Error("Can't write file \"" + file_name + "\". " + ReasonOf(failure.error));
+  if (failure) throw Error("Can't write file \"" + file_name + "\". " + failure.Reason());
 }
 
 // ---- export ----------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "reports/safe_file.h"
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/file_replace.h"
 
 namespace ln40 {
 namespace {
@@ -269,7 +270,10 @@ std::string RenderTableHtml(const TGridTable& table, const HTMLSettings& setting
 void SaveAsHTML(const TGridTable& table, const HTMLSettings& settings, const TableLook& look,
                 const std::string& path, const OpenFileInViewer& viewer) {
   const std::string bytes = RenderTableHtml(table, settings, look);
-  if (!ReplaceFileContents(path, bytes)) throw Error("Cannot Create file " + Utf8ToCp1252(path));
+  if (const FileReplaceFailure failure = TryReplaceFile(path, bytes)) {
+    const std::string message = "Cannot Create file " + Utf8ToCp1252(path);
+    throw Error(failure.refused_link.empty() ? message : message + ": " + failure.Reason());
+  }
   if (settings.AutoPreview && viewer) viewer(path);
 }
 

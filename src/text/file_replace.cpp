@@ -7,12 +7,12 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/output_target.h"
 
 namespace ln40 {
 namespace {
@@ -74,7 +74,8 @@ std::string TemporaryNameBeside(const std::string& target) {
 namespace {
 
 int WriteIntoSpecialFile(const std::string& target, std::span<const std::string_view> pieces) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  // The path was resolved: a link found here now was put in since, and is not followed.
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return errno;
   int failure = WriteAll(fd, pieces);
   if (::close(fd) != 0 && failure == 0) failure = errno;
@@ -88,19 +89,13 @@ FileReplaceFailure TryReplaceFile(const std::string& name, std::string_view byte
 }
 
 FileReplaceFailure TryReplaceFile(const std::string& name, std::span<const std::string_view> pieces) {
-  std::string target = name;
+  const OutputTarget resolved = ResolveOutputTarget(name);
+  if (!resolved.refused_link.empty()) return {EACCES, false, resolved.refused_link};
+  if (resolved.error != 0) return {resolved.error};
+  const std::string& target = resolved.path;
   struct stat info {};
-  bool exists = ::lstat(target.c_str(), &info) == 0;
-  if (exists && S_ISLNK(info.st_mode)) {
-    char* real = ::realpath(target.c_str(), nullptr);
-    if (real != nullptr) {
-      target = real;
-      std::free(real);
-      exists = ::stat(target.c_str(), &info) == 0;
-    } else {
-      exists = false;  // a dangling link is replaced by the file
-    }
-  }
+  // A link still there leads nowhere: the new file takes its place.
+  const bool exists = ::lstat(target.c_str(), &info) == 0 && !S_ISLNK(info.st_mode);
   if (exists) {
     if (S_ISDIR(info.st_mode)) return {EISDIR};
     if (::access(target.c_str(), W_OK) != 0) return {EACCES};
@@ -133,10 +128,18 @@ FileReplaceFailure TryReplaceFile(const std::string& name, std::span<const std::
   return {};
 }
 
+std::string FileReplaceFailure::Reason() const {
+  return refused_link.empty() ? PlatformErrorText(error) : RefusedLinkText(refused_link);
+}
+
 void ReplaceFileWith(const std::string& target, std::string_view bytes, const std::string& cannot_create) {
   const FileReplaceFailure failure = TryReplaceFile(target, bytes);
   if (!failure) return;
   if (failure.while_writing) throw Error(PlatformErrorText(failure.error));
+  if (!failure.refused_link.empty()) {
+    throw Error((cannot_create.empty() ? "Cannot create " + Utf8ToCp1252(target) : cannot_create) + ": " +
+                failure.Reason());
+  }
   if (!cannot_create.empty()) throw Error(cannot_create);
   throw FileError("Cannot create ", target, failure.error);
 }

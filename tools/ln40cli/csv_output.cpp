@@ -60,7 +60,9 @@ void WriteTableCsv(const TGridTable& table, std::ostream& out) {
 // Written to a temporary file renamed over the target when complete; a device or a pipe
 // given as the output (/dev/null, a FIFO) is written into.
 void SaveBytes(const std::string& bytes, const std::string& path) {
-  if (TryReplaceFile(path, bytes)) throw Error("Cannot write " + Utf8ToCp1252(path));
+  if (const FileReplaceFailure failure = TryReplaceFile(path, bytes)) {
+    throw Error("Cannot write " + Utf8ToCp1252(path) + ": " + failure.Reason());
+  }
 }
 
 void SaveTableCsv(const TGridTable& table, const std::string& path) { SaveBytes(TableCsv(table), path); }
