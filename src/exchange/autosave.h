@@ -13,8 +13,9 @@
 namespace ln40 {
 
 // The workbook image of both tables as every save writes it: the runner sheet as "LN40",
-// then the read-times table as "Excel", the first sheet selected; a text beginning with "="
-// that is no formula is written as text (TBadFormulas::WriteAsText).
+// then the read-times table as "Excel" (and "Excel (2)", ... when it is longer than a
+// sheet), the first sheet selected; a text beginning with "=" that is no formula is written
+// as text (TBadFormulas::WriteAsText).
 std::vector<std::uint8_t> BothTablesImage(const TGridExcelIO& runner_sheet, const TGridExcelIO& read_times);
 
 // A tick: BothTablesImage written through RotateAutosave into `folder`. Throws on failure;
@@ -26,9 +27,10 @@ void AutosaveTables(const std::string& folder, const TGridExcelIO& runner_sheet,
 void WriteAutosave(const std::string& folder, const std::vector<std::uint8_t>& image);
 
 // Loads an autosave image back into the two tables: the sheet "LN40" (else the first) into
-// the runner sheet, "Excel" (else the second) into the read-times table. The header rows are
-// not in the workbook and are left empty. Throws the workbook's error for a damaged image
-// before either table is touched.
+// the runner sheet, "Excel" (else the second) into the read-times table, followed by the rows
+// of its further sheets "Excel (2)", "Excel (3)", ... (below each one's copy of row 1). The
+// header rows are not in the workbook and are left empty. Throws the workbook's error for a
+// damaged image before either table is touched.
 void RestoreBothTables(std::span<const std::uint8_t> image, TGridExcelIO& runner_sheet, TGridExcelIO& read_times);
 
 }  // namespace ln40

@@ -2,6 +2,7 @@
 // several tables into one file with one write.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "exchange/cell_from_text.h"
 #include "exchange/effective_xf.h"
 #include "exchange/grid_excel_io.h"
+#include "exchange/sheet_bounds.h"
 #include "text/codepage.h"
 #include "text/error.h"
 #include "text/file_replace.h"
@@ -144,14 +146,51 @@ void TGridExcelIO::ExportFile(const std::string& file_name, const std::string& s
   ExportTables(file_name, {TSheetExport{this, sheet_name, position}}, selected_sheet);
 }
 
+namespace {
+
+// The 1-based number of the sheet called `name`, 0 when there is none.
+int FindSheet(const TXLSFile& book, const std::u16string& name) {
+  for (int s = 1; s <= book.SheetCount(); ++s) {
+    if (book.SheetName(s) == name) return s;
+  }
+  return 0;
+}
+
+// The name of the `part`-th sheet (2, 3, ...) of a table too long for one: "Excel (2)".
+std::u16string FurtherSheetName(const std::string& sheet_name, int part) {
+  return Cp1252ToUtf16(sheet_name + " (" + std::to_string(part) + ")");
+}
+
+}  // namespace
+
+std::vector<int> TGridExcelIO::ExportedColumns() const {
+  std::vector<int> columns;
+  for (int c = 0; c < table_.ColCount(); ++c) {
+    if (settings_.ExportHiddenColumns || !table_.IsColumnHidden(c)) columns.push_back(c);
+  }
+  return columns;
+}
+
+void TGridExcelIO::CheckFitsOneSheet(const std::string& sheet_name, std::int64_t rows, std::size_t columns) const {
+  const TSheetExtent extent{rows, static_cast<std::int64_t>(columns)};
+  if (!FitsOneSheet(extent)) {
+    throw Error(BeyondOneSheetMessage("The table for the sheet \"" + sheet_name + "\"", extent));
+  }
+}
+
 void TGridExcelIO::ExportSheet(TXLSFile& book, const std::string& sheet_name, int position, bool fresh_book,
-                               TBadFormulas bad_formulas) const {
+                               TBadFormulas bad_formulas, TLongTable long_table) const {
+  // The sheets the table takes, checked before the book changes: the first holds table rows
+  // 1 to 65,536; each further one table row 1 and the next 65,535.
+  const int body_rows = table_.RowCount() - 1;
+  const int further_rows = kSheetMaxRows - 1;
+  const int parts = long_table == TLongTable::ContinueOnFurtherSheets && body_rows > kSheetMaxRows
+                        ? 1 + (body_rows - kSheetMaxRows + further_rows - 1) / further_rows
+                        : 1;
+  CheckFitsOneSheet(sheet_name, parts > 1 ? kSheetMaxRows : body_rows, ExportedColumns().size());
+
   if (!fresh_book) {
-    const std::u16string wanted = Cp1252ToUtf16(sheet_name);
-    int found = 0;
-    for (int s = 1; s <= book.SheetCount() && found == 0; ++s) {
-      if (book.SheetName(s) == wanted) found = s;
-    }
+    const int found = FindSheet(book, Cp1252ToUtf16(sheet_name));
     if (found > 0) {
       book.SetActiveSheet(found);
       book.ClearSheet();
@@ -164,20 +203,50 @@ void TGridExcelIO::ExportSheet(TXLSFile& book, const std::string& sheet_name, in
   } else {
     book.SetActiveSheet(1);
   }
-  ExportData(book, bad_formulas);
+  ExportRows(book, bad_formulas, {{1, std::min(body_rows, kSheetMaxRows), 1}});
   if (!sheet_name.empty()) book.SetActiveSheetName(Cp1252ToUtf16(sheet_name));
+
+  const int first_sheet = book.ActiveSheet();
+  for (int part = 2; part <= parts; ++part) {
+    const int first = kSheetMaxRows + 1 + (part - 2) * further_rows;
+    const std::u16string name = FurtherSheetName(sheet_name, part);
+    int sheet = FindSheet(book, name);
+    if (sheet > 0) {
+      book.SetActiveSheet(sheet);
+      book.ClearSheet();
+    } else {
+      sheet = book.ActiveSheet() + 1;
+      book.InsertSheets(sheet, 1);
+      book.SetActiveSheet(sheet);
+    }
+    ExportRows(book, bad_formulas, {{1, 1, 1}, {first, std::min(body_rows, first + further_rows - 1), 2}});
+    book.SetActiveSheetName(name);
+  }
+  // Further sheets an earlier, longer table left would be read as part of this one.
+  for (int part = parts + 1; long_table == TLongTable::ContinueOnFurtherSheets; ++part) {
+    const int stale = FindSheet(book, FurtherSheetName(sheet_name, part));
+    if (stale == 0) break;
+    book.SetActiveSheet(stale);
+    book.ClearSheet();
+  }
+  book.SetActiveSheet(first_sheet);
 }
 
 void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
+  CheckFitsOneSheet(Utf16ToCp1252(book.ActiveSheetName()), table_.RowCount() - 1, ExportedColumns().size());
+  ExportRows(book, bad_formulas, {{1, table_.RowCount() - 1, 1}});
+}
+
+void TGridExcelIO::ExportRows(TXLSFile& book, TBadFormulas bad_formulas, const std::vector<RowRun>& runs) const {
   const TableLook& look = Look();
-  std::vector<int> columns;  // the table columns written, in sheet order
-  for (int c = 0; c < table_.ColCount(); ++c) {
-    if (settings_.ExportHiddenColumns || !table_.IsColumnHidden(c)) columns.push_back(c);
-  }
-  const int rows = table_.RowCount();
+  const std::vector<int> columns = ExportedColumns();  // the table columns written, in sheet order
 
   if (settings_.ExportCellSizes) {
-    for (int r = 1; r < rows; ++r) book.SetRowHeight(r, look.defaultRowHeight * 15);
+    for (const RowRun& run : runs) {
+      for (int r = run.First; r <= run.Last; ++r) {
+        book.SetRowHeight(run.SheetRow + r - run.First, look.defaultRowHeight * 15);
+      }
+    }
     for (size_t i = 0; i < columns.size(); ++i) {
       const double width = table_.ColumnWidth(columns[i]) * 256.0 / 7.0;
       book.SetColumnWidth(static_cast<int>(i) + 1, static_cast<int>(std::nearbyint(width)));
@@ -208,83 +277,90 @@ void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
   std::vector<int> column_xfs;  // the sheet columns' own XFs, which cells without one show
   for (size_t i = 0; i < columns.size(); ++i) column_xfs.push_back(book.ColumnFormat(static_cast<int>(i) + 1));
 
-  for (int r = 1; r < rows; ++r) {
-    const int row_xf = book.RowFormat(r);
-    for (size_t i = 0; i < columns.size(); ++i) {
-      const int c = columns[i];
-      const int col = static_cast<int>(i) + 1;
-      const std::optional<MergeSpan> span = table_.MergeSpanAt(c, r);
-      if (span && (span->col != c || span->row != r)) continue;
-      const bool merged = span && (span->width > 1 || span->height > 1);
-      if (merged) book.MergeCells(r, col, r + span->height - 1, col + span->width - 1);
+  for (const RowRun& run : runs) {
+    const int shift = run.First - run.SheetRow;  // table row r goes to sheet row r - shift
+    const int last_sheet_row = run.Last - shift;
+    for (int r = run.First; r <= run.Last; ++r) {
+      const int s = r - shift;
+      const int row_xf = book.RowFormat(s);
+      for (size_t i = 0; i < columns.size(); ++i) {
+        const int c = columns[i];
+        const int col = static_cast<int>(i) + 1;
+        const std::optional<MergeSpan> span = table_.MergeSpanAt(c, r);
+        if (span && (span->col != c || span->row != r)) continue;
+        const bool merged = span && (span->width > 1 || span->height > 1);
+        // A merge ends with the sheet; the rest of it goes with its cells.
+        const int merge_end = merged ? std::min(s + span->height - 1, last_sheet_row) : s;
+        if (merged) book.MergeCells(s, col, merge_end, col + span->width - 1);
 
-      std::string_view text = table_.Cell(c, r);
-      bool line_break = false, carriage_return = false;
-      for (const char k : text) {
-        line_break = line_break || k == '\n';
-        carriage_return = carriage_return || k == '\r';
-      }
-      if (carriage_return) {
-        without_returns = text;
-        std::erase(without_returns, '\r');
-        text = without_returns;
-      }
-      if (settings_.ExportFormulas && !text.empty() && text.front() == '=') {
-        try {
-          book.SetCellFormula(r, col, Cp1252ToUtf16(text));  // compiles before it changes anything
-          continue;
-        } catch (const Error&) {
-          if (bad_formulas == TBadFormulas::EndTheExport) throw;
-          // else written below as the text it is
+        std::string_view text = table_.Cell(c, r);
+        bool line_break = false, carriage_return = false;
+        for (const char k : text) {
+          line_break = line_break || k == '\n';
+          carriage_return = carriage_return || k == '\r';
         }
-      }
-
-      const TCellFormat* format = nullptr;
-      if (settings_.ExportCellProperties) {
-        TFormatCache::Key key;
-        key.BaseXf = EffectiveXf(book.CellFormatIndex(r, col), row_xf, column_xfs[i]);
-        const std::optional<CellColor> own = table_.CellBackground(c, r);
-        key.Fill = own ? *own : look.bands && r % 2 == 1 ? look.colors.infoBackground : look.colors.window;
-        key.HAlign = SheetAlignment(look.AlignmentOf(c));
-        key.VAlign = SheetAlignment(look.verticalAlignment);
-        key.Wrap = settings_.ExportWordWrapped || line_break;
-        key.Font = look.cellFont ? FontIndex(look.cellFont(c, r)) : 0;
-        format = &cache.Get(key, [&] {
-          TCellFormat f = book.GetFormat(key.BaseXf);
-          const FontSpec& font = fonts[static_cast<size_t>(key.Font)];
-          // The font's height in pixels as the screen shows it, then in twentieths of a point.
-          const int pixels = (font.size * ppi + 36) / 72;
-          f.Font.Name = Cp1252ToUtf16(font.name);
-          f.Font.Size20 = pixels * 72 * 20 / ppi;
-          f.Font.ColorIndex = text_colour;
-          f.Font.Bold = font.bold;
-          f.Font.Italic = font.italic;
-          f.Font.StrikeOut = false;
-          f.Font.Underline = font.underline ? TUnderline::Single : TUnderline::None;
-          if (key.Fill == kWhite) {
-            f.FillPattern = 1;
-          } else {
-            f.FillPattern = 2;
-            f.FillForeground = book.NearestColorIndex(RgbOf(key.Fill));
+        if (carriage_return) {
+          without_returns = text;
+          std::erase(without_returns, '\r');
+          text = without_returns;
+        }
+        if (settings_.ExportFormulas && !text.empty() && text.front() == '=') {
+          try {
+            book.SetCellFormula(s, col, Cp1252ToUtf16(text));  // compiles before it changes anything
+            continue;
+          } catch (const Error&) {
+            if (bad_formulas == TBadFormulas::EndTheExport) throw;
+            // else written below as the text it is
           }
-          f.HAlign = key.HAlign;
-          f.VAlign = key.VAlign;
-          f.Wrap = key.Wrap;
-          return f;
-        });
-      }
+        }
 
-      if (settings_.ExportCellFormats) {
-        cells.Set(r, col, text, format);
-      } else {
-        const int xf = format ? cache.AddFormat(book, *format) : -1;
-        book.SetCellValue(r, col, text.empty() ? CellValue::Empty() : CellValue::String(Cp1252ToUtf16(text)), xf);
-      }
-      if (merged && format) {
-        const int xf = book.CellFormatIndex(r, col);
-        for (int rr = r; rr < r + span->height; ++rr) {
-          for (int cc = col; cc < col + span->width; ++cc) {
-            if ((rr != r || cc != col) && xf >= 0) book.SetCellValue(rr, cc, CellValue::Empty(), xf);
+        const TCellFormat* format = nullptr;
+        if (settings_.ExportCellProperties) {
+          TFormatCache::Key key;
+          key.BaseXf = EffectiveXf(book.CellFormatIndex(s, col), row_xf, column_xfs[i]);
+          const std::optional<CellColor> own = table_.CellBackground(c, r);
+          key.Fill = own ? *own : look.bands && r % 2 == 1 ? look.colors.infoBackground : look.colors.window;
+          key.HAlign = SheetAlignment(look.AlignmentOf(c));
+          key.VAlign = SheetAlignment(look.verticalAlignment);
+          key.Wrap = settings_.ExportWordWrapped || line_break;
+          key.Font = look.cellFont ? FontIndex(look.cellFont(c, r)) : 0;
+          format = &cache.Get(key, [&] {
+            TCellFormat f = book.GetFormat(key.BaseXf);
+            const FontSpec& font = fonts[static_cast<size_t>(key.Font)];
+            // The font's height in pixels as the screen shows it, then in twentieths of a point.
+            const int pixels = (font.size * ppi + 36) / 72;
+            f.Font.Name = Cp1252ToUtf16(font.name);
+            f.Font.Size20 = pixels * 72 * 20 / ppi;
+            f.Font.ColorIndex = text_colour;
+            f.Font.Bold = font.bold;
+            f.Font.Italic = font.italic;
+            f.Font.StrikeOut = false;
+            f.Font.Underline = font.underline ? TUnderline::Single : TUnderline::None;
+            if (key.Fill == kWhite) {
+              f.FillPattern = 1;
+            } else {
+              f.FillPattern = 2;
+              f.FillForeground = book.NearestColorIndex(RgbOf(key.Fill));
+            }
+            f.HAlign = key.HAlign;
+            f.VAlign = key.VAlign;
+            f.Wrap = key.Wrap;
+            return f;
+          });
+        }
+
+        if (settings_.ExportCellFormats) {
+          cells.Set(s, col, text, format);
+        } else {
+          const int xf = format ? cache.AddFormat(book, *format) : -1;
+          book.SetCellValue(s, col, text.empty() ? CellValue::Empty() : CellValue::String(Cp1252ToUtf16(text)), xf);
+        }
+        if (merged && format) {
+          const int xf = book.CellFormatIndex(s, col);
+          for (int rr = s; rr <= merge_end; ++rr) {
+            for (int cc = col; cc < col + span->width; ++cc) {
+              if ((rr != s || cc != col) && xf >= 0) book.SetCellValue(rr, cc, CellValue::Empty(), xf);
+            }
           }
         }
       }
@@ -293,12 +369,18 @@ void TGridExcelIO::ExportData(TXLSFile& book, TBadFormulas bad_formulas) const {
 
   if (table_.IsGrouped()) {
     // The rows of each group, below its heading row up to the next heading, are level 1.
-    int first = -1;
-    for (int r = 1; r <= rows; ++r) {
-      const bool heading = r < rows && table_.KindOfRow(r) == RowKind::GroupHeading;
-      if (heading || r == rows) {
-        if (first >= 0 && r - 1 >= first) book.SetRowOutlineLevel(first, r - 1, 1);
-        first = heading ? r + 1 : -1;
+    for (const RowRun& run : runs) {
+      const int shift = run.First - run.SheetRow;
+      const auto heading = [this](int r) { return table_.KindOfRow(r) == RowKind::GroupHeading; };
+      bool in_group = false;  // a heading comes before the run's first row
+      for (int r = 1; r < run.First && !in_group; ++r) in_group = heading(r);
+      int first = in_group ? run.First : -1;
+      for (int r = run.First; r <= run.Last + 1; ++r) {
+        const bool is_heading = r <= run.Last && heading(r);
+        if (is_heading || r > run.Last) {
+          if (first >= 0 && r - 1 >= first) book.SetRowOutlineLevel(first - shift, r - 1 - shift, 1);
+          first = is_heading ? r + 1 : -1;
+        }
       }
     }
   }
@@ -315,7 +397,8 @@ void ExportTables(const std::string& file_name, const std::vector<TSheetExport>&
     book.NewFile(1);
   }
   for (size_t i = 0; i < sheets.size(); ++i) {
-    sheets[i].Exchange->ExportSheet(book, sheets[i].SheetName, sheets[i].Position, !exists && i == 0);
+    sheets[i].Exchange->ExportSheet(book, sheets[i].SheetName, sheets[i].Position, !exists && i == 0,
+                                    TBadFormulas::EndTheExport, sheets[i].LongTable);
   }
   book.SelectSheet(selected_sheet);
   SaveWorkbookReplacing(book, file_name);

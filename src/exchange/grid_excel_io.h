@@ -21,10 +21,15 @@
 //                                                        a workbook without sheets
 //   Sheet name already exists: %s                        export under a name another sheet has
 //   Can't write file "%s". <reason>                      the finished file cannot be put in place
+//   The table for the sheet "%s" has %s rows; a worksheet holds at most 65,536.
+//   The table for the sheet "%s" has %s columns; a worksheet holds at most 256.
+//                                                        an export beyond one sheet (TLongTable)
 // ). An import that fails before it touches the table leaves the table unchanged.
 //
 // Each call reads or builds its own workbook in memory and releases it at the end; the
 // object keeps only its settings. Not thread-safe; used on the event thread.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -69,6 +74,14 @@ struct TGridExcelIOSettings {
   bool ExportHiddenColumns = false;  // honoured: on writes hidden columns too
   TOverwriteMode ExportOverwrite = TOverwriteMode::omNever;
 };
+
+// A table longer than a worksheet holds (65,536 rows below its header row). The read-times
+// table grows for as long as the reader sends and goes on in further sheets: "Excel" holds
+// table rows 1 to 65,536, "Excel (2)" the next 65,535 below a copy of table row 1 (so that
+// each sheet reads as a table of its own, laid out as the first), "Excel (3)" the next, and
+// so on. A table that is opened as one sheet (the runner sheet) is refused instead, with a
+// message that names the limit, before anything is written.
+enum class TLongTable { Refuse, ContinueOnFurtherSheets };
 
 // A table text beginning with "=" that the formula compiler rejects: a save the organiser
 // asked for ends with the compiler's message, so that the text can be put right; the
@@ -118,11 +131,16 @@ class TGridExcelIO {
   // it exists, inserted at `position` otherwise), writes the table into it and names it.
   // `fresh_book`: the book is a NewFile(1) whose only sheet is to be used as it is.
   // `bad_formulas`: what a text beginning with "=" that does not compile does (see
-  // TBadFormulas).
+  // TBadFormulas). `long_table`: what a table longer than a sheet does (see TLongTable);
+  // further sheets go right after the first (or stay where a sheet of their name is), and
+  // further sheets of the name that the table no longer needs are emptied. A table wider
+  // than a sheet (256 columns written) is refused before anything is written.
   void ExportSheet(TXLSFile& book, const std::string& sheet_name, int position, bool fresh_book = false,
-                   TBadFormulas bad_formulas = TBadFormulas::EndTheExport) const;
+                   TBadFormulas bad_formulas = TBadFormulas::EndTheExport,
+                   TLongTable long_table = TLongTable::Refuse) const;
   // Writes the table into the active sheet of `book`: row heights, column widths, cells
-  // with their formats, merges, formulas, outline levels of a grouped table.
+  // with their formats, merges, formulas, outline levels of a grouped table. A table
+  // beyond one sheet is refused before anything is written.
   void ExportData(TXLSFile& book, TBadFormulas bad_formulas = TBadFormulas::EndTheExport) const;
   // Loads sheet `sheet` (1-based) of a workbook file opened by a TWorkbookReader into the
   // table (ImportFile takes sheet 1 of the file it reads).
@@ -146,6 +164,19 @@ class TGridExcelIO {
 
  private:
   int DefaultYear() const;
+  // Table rows First to Last written to sheet rows from SheetRow on.
+  struct RowRun {
+    int First;
+    int Last;
+    int SheetRow;
+  };
+  // The table's columns that an export writes, in sheet order.
+  std::vector<int> ExportedColumns() const;
+  // Refuses `rows` rows and `columns` columns for the sheet `sheet_name` when one sheet cannot
+  // hold them.
+  void CheckFitsOneSheet(const std::string& sheet_name, std::int64_t rows, std::size_t columns) const;
+  // ExportData of the given runs of rows: the export of one sheet of a table.
+  void ExportRows(TXLSFile& book, TBadFormulas bad_formulas, const std::vector<RowRun>& runs) const;
   // Empties the table for an import and sizes it to the sheet's used range; returns the
   // last row and column (1-based) of the sheet that the table takes.
   std::pair<int, int> StartImport(int used_rows, int used_cols);
@@ -169,6 +200,7 @@ struct TSheetExport {
   const TGridExcelIO* Exchange = nullptr;
   std::string SheetName;
   int Position = -1;  // where a new sheet is inserted, as for ExportFile
+  TLongTable LongTable = TLongTable::Refuse;
 };
 
 // Writes several tables into one file with a single write, each as ExportFile would write

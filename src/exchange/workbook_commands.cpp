@@ -17,7 +17,10 @@ void OpenRunnerSheet(TGridExcelIO& runner_sheet, const std::optional<std::string
 }
 
 void SaveBothTables(const TGridExcelIO& runner_sheet, const TGridExcelIO& read_times, const std::string& file) {
-  ExportTables(Utf8ToCp1252(file), {{&runner_sheet, kRunnerSheetName}, {&read_times, kReadTimesSheetName}}, 1);
+  ExportTables(Utf8ToCp1252(file),
+               {{&runner_sheet, kRunnerSheetName},
+                {&read_times, kReadTimesSheetName, -1, TLongTable::ContinueOnFurtherSheets}},
+               1);
 }
 
 }  // namespace ln40

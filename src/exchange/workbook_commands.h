@@ -2,7 +2,10 @@
 // The commands on workbook files: "Open excel file" loads a workbook (or a .csv / .txt
 // file) into the runner sheet, "Save as excel file" writes both tables into one workbook.
 // Every workbook the system writes holds the runner sheet as "LN40" and the read-times
-// table as "Excel", in this order. The dialogs are the caller's; file names here are UTF-8.
+// table as "Excel", in this order; a read-times table longer than a sheet goes on in
+// "Excel (2)", "Excel (3)", ... right after it (TLongTable), while a runner sheet longer
+// than a sheet is refused with a message that names the limit. The dialogs are the
+// caller's; file names here are UTF-8.
 // Errors are ln40::Error with the text for the standard error report.
 #include <optional>
 #include <string>

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "cfb_test_support.h"
 #include "text/codepage.h"
@@ -255,6 +256,130 @@ TEST(Autosave, ImageIsTheSameWorkbookAsASave) {
   SaveBothTables(tables.sheet_io, tables.times_io, folder.File("saved.xls"));
   AutosaveTables(folder.path().string(), tables.sheet_io, tables.times_io);
   EXPECT_EQ(test::ReadBytes(folder.File("saved.xls")), test::ReadBytes(folder.File("autosave.xls")));
+}
+
+// ---- tables longer than a worksheet -------------------------------------------------------
+
+// The read-times table with `reads` rows below its row 1, each numbered in column 0; row 1
+// carries a mark so that its copies on further sheets can be seen.
+void FillReadTimes(TGridTable& times, int reads) {
+  times.SetRowCount(reads + 2);
+  times.SetCell(0, 1, "row one");
+  for (int row = 2; row < reads + 2; ++row) times.SetCell(0, row, std::to_string(row - 1));
+}
+
+std::u16string Number(int n) { return Cp1252ToUtf16(std::to_string(static_cast<double>(n))); }
+
+std::u16string CellText(TXLSFile& book, int sheet, int row, int col) {
+  book.SetActiveSheet(sheet);
+  const CellValue value = book.GetCellValue(row, col);
+  if (value.kind == CellValue::Kind::Number) return Cp1252ToUtf16(std::to_string(value.number));
+  return value.text;
+}
+
+// A sheet holds table rows 1 to 65,536; further sheets a copy of row 1 and 65,535 more each.
+TEST(LongReadTimes, GoOnInFurtherSheetsAndReadBackWhole) {
+  struct Case {
+    int reads;
+    std::vector<std::u16string> sheets;
+    int last_sheet_rows;  // the used rows of the last sheet
+  };
+  const std::vector<Case> cases = {
+      {65535, {u"LN40", u"Excel"}, 65536},
+      {65536, {u"LN40", u"Excel", u"Excel (2)"}, 2},
+      {65535 + 65535, {u"LN40", u"Excel", u"Excel (2)"}, 65536},
+      {65535 + 65536, {u"LN40", u"Excel", u"Excel (2)", u"Excel (3)"}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reads);
+    Tables tables;
+    FillReadTimes(tables.times, c.reads);
+    const std::vector<std::uint8_t> image = BothTablesImage(tables.sheet_io, tables.times_io);
+    TXLSFile book;
+    book.OpenMemory(image);
+    std::vector<std::u16string> names;
+    for (int sheet = 1; sheet <= book.SheetCount(); ++sheet) names.push_back(book.SheetName(sheet));
+    ASSERT_EQ(names, c.sheets);
+    for (int sheet = 2; sheet <= book.SheetCount(); ++sheet) EXPECT_EQ(CellText(book, sheet, 1, 1), u"row one");
+    EXPECT_EQ(CellText(book, 2, 65536, 1), c.reads >= 65535 ? Number(65535) : u"");
+    if (book.SheetCount() > 2) {
+      EXPECT_EQ(CellText(book, 3, 2, 1), Number(65536));
+    }
+    book.SetActiveSheet(book.SheetCount());
+    EXPECT_EQ(book.UsedRowCount(), c.last_sheet_rows);
+    EXPECT_EQ(CellText(book, book.SheetCount(), c.last_sheet_rows, 1), Number(c.reads));
+
+    TGridTable sheet(12), times(6);
+    TGridExcelIO sheet_io(sheet), times_io(times);
+    RestoreBothTables(image, sheet_io, times_io);
+    ASSERT_EQ(times.RowCount(), c.reads + 2);
+    EXPECT_EQ(times.Cell(0, 1), "row one");
+    int differing = 0;
+    for (int row = 2; row < c.reads + 2; ++row) differing += times.Cell(0, row) != std::to_string(row - 1);
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(sheet.Cell(0, 1), "Kari");
+  }
+}
+
+// Further sheets that a longer table left in a file are emptied, so that they are not read
+// back as part of the shorter one.
+TEST(LongReadTimes, AShorterTableEmptiesTheFurtherSheetsOfALongerOne) {
+  test::TempFolder folder;
+  const std::string file = folder.File("race.xls");
+  Tables tables;
+  FillReadTimes(tables.times, 65600);
+  SaveBothTables(tables.sheet_io, tables.times_io, file);
+  FillReadTimes(tables.times, 3);
+  SaveBothTables(tables.sheet_io, tables.times_io, file);
+  EXPECT_EQ(SheetNames(file), (std::vector<std::u16string>{u"LN40", u"Excel", u"Excel (2)"}));
+
+  const std::vector<std::uint8_t> bytes = test::ReadBytes(file);
+  TGridTable sheet(12), times(6);
+  TGridExcelIO sheet_io(sheet), times_io(times);
+  RestoreBothTables(bytes, sheet_io, times_io);
+  EXPECT_EQ(times.RowCount(), 5);
+  EXPECT_EQ(times.Cell(0, 4), "3");
+}
+
+// The runner sheet is opened as one sheet: a longer one, or a table wider than a sheet, is
+// refused before anything is written, with a message that names the limit.
+TEST(LongReadTimes, TablesBeyondOneSheetThatCannotGoOnAreRefused) {
+  test::TempFolder folder;
+  const std::string file = folder.File("race.xls");
+  struct Case {
+    const char* name;
+    int runner_rows;
+    int read_times_columns;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"runner sheet of 65,537 rows", 65537, 6,
+       "The table for the sheet \"LN40\" has 65,537 rows; a worksheet holds at most 65,536."},
+      {"read-times table of 257 columns", 2, 257,
+       "The table for the sheet \"Excel\" has 257 columns; a worksheet holds at most 256."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tables tables;
+    tables.sheet.SetRowCount(c.runner_rows + 1);
+    tables.times.SetColCount(c.read_times_columns);
+    for (const auto& save : std::vector<std::function<void()>>{
+             [&] { SaveBothTables(tables.sheet_io, tables.times_io, file); },
+             [&] { AutosaveTables(folder.path().string(), tables.sheet_io, tables.times_io); }}) {
+      std::string message;
+      try {
+        save();
+      } catch (const Error& error) {
+        message = error.what();
+      }
+      EXPECT_EQ(message, c.message);
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(AutosaveFilesIn(folder.path().string()).file));
+  }
+  Tables fits;
+  fits.sheet.SetRowCount(65536 + 1);
+  EXPECT_NO_THROW(SaveBothTables(fits.sheet_io, fits.times_io, file));
 }
 
 }  // namespace
