@@ -69,9 +69,10 @@ int RunFeed(const std::vector<std::string>& args) {
               << " bytes after the last CR are not a complete message and were not handled\n";
   }
 
-  if (const auto acks = line.Value("acks")) SaveBytes(link.sent, *acks);
-  WriteStationResults(line, station.Sheet(), station.ReadTimes(), true);
-  return 0;
+  OutputWrites outputs;
+  if (const auto acks = line.Value("acks")) outputs.Write(*acks, [&] { SaveBytes(link.sent, *acks); });
+  WriteStationResults(line, station.Sheet(), station.ReadTimes(), true, outputs);
+  return outputs.Failed() ? 1 : 0;
 }
 
 }  // namespace ln40::cli

@@ -246,10 +246,12 @@ int RunServe(const std::vector<std::string>& args) {
   } else if (autosave_seconds > 0) {
     Status("autosaved to " + Utf8ToCp1252(AutosaveFilesIn(setup.folder).file));
   }
-  WriteStationResults(line, session.Sheet(), session.ReadTimes(), false);
+  OutputWrites outputs;
+  WriteStationResults(line, session.Sheet(), session.ReadTimes(), false, outputs);
   Status("stopped after " + std::to_string(session.ReadTimes().RowCount() - 2) + " rows");
-  // Times that are not safe on the disk make the stop a failure scripts can see.
-  return session.RunJournal().Healthy() ? 0 : 1;
+  // Times that are not safe on the disk, or an output not written, make the stop a failure
+  // scripts can see.
+  return session.RunJournal().Healthy() && !outputs.Failed() ? 0 : 1;
 }
 
 }  // namespace ln40::cli

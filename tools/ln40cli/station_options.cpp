@@ -89,14 +89,24 @@ void LoadStationSheet(const CommandLine& line, TGridTable& sheet) {
   }
 }
 
-void WriteStationResults(const CommandLine& line, TGridTable& sheet, TGridTable& read_times, bool table_to_stdout) {
-  if (const auto path = line.Value("sheet-out")) SaveTableCsv(sheet, *path);
+void OutputWrites::Write(const std::string& path, const std::function<void()>& write) {
+  try {
+    write();
+  } catch (const std::exception& error) {
+    std::cerr << "ln40cli: " << path << " not written: " << Cp1252ToUtf8(error.what()) << '\n';
+    failed_ = true;
+  }
+}
+
+void WriteStationResults(const CommandLine& line, TGridTable& sheet, TGridTable& read_times, bool table_to_stdout,
+                         OutputWrites& outputs) {
+  if (const auto path = line.Value("sheet-out")) outputs.Write(*path, [&] { SaveTableCsv(sheet, *path); });
   if (const auto path = line.Value("save")) {
     // The tables carry the station's regional settings, which the exchanges take.
-    SaveBothTables(TGridExcelIO(sheet), TGridExcelIO(read_times), *path);
+    outputs.Write(*path, [&] { SaveBothTables(TGridExcelIO(sheet), TGridExcelIO(read_times), *path); });
   }
   if (const auto path = line.Value("table")) {
-    SaveTableCsv(read_times, *path);
+    outputs.Write(*path, [&] { SaveTableCsv(read_times, *path); });
   } else if (table_to_stdout) {
     WriteTableCsv(read_times, std::cout);
   }

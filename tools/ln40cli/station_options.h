@@ -1,6 +1,7 @@
 #pragma once
 // The options that feed and serve share: the station's options, the program's folder, the
 // runner sheet, the clock and the regional settings.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,7 +32,20 @@ void BuildStationSetup(const CommandLine& line, StationSetup& setup);
 // The runner sheet of --sheet into the station's sheet.
 void LoadStationSheet(const CommandLine& line, TGridTable& sheet);
 
+// The files a command writes at its end, each written even when one before it failed (a
+// save refused for a sheet too long must not cost the read-times table): a failure's message
+// goes to stderr with the file it concerns, and the command ends with status 1.
+class OutputWrites {
+ public:
+  void Write(const std::string& path, const std::function<void()>& write);
+  bool Failed() const { return failed_; }
+
+ private:
+  bool failed_ = false;
+};
+
 // At the end: --sheet-out, --save and --table (stdout when `table_to_stdout` and no --table).
-void WriteStationResults(const CommandLine& line, TGridTable& sheet, TGridTable& read_times, bool table_to_stdout);
+void WriteStationResults(const CommandLine& line, TGridTable& sheet, TGridTable& read_times, bool table_to_stdout,
+                         OutputWrites& outputs);
 
 }  // namespace ln40::cli
