@@ -5,12 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <fstream>
-#include <sstream>
 
 #include "sheet/runner_sheet.h"
 #include "text/codepage.h"
 #include "text/file_replace.h"
+#include "text/regular_file.h"
 #include "timing/options_reader_window.h"
 #include "timing/read_times_table.h"
 #include "timing/reader_message.h"
@@ -26,14 +25,6 @@ using std::chrono::milliseconds;
 constexpr milliseconds kDiscoveryInterval{3000};
 constexpr milliseconds kWatchInterval{500};
 constexpr milliseconds kJournalRetryInterval{2000};
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return std::move(bytes).str();
-}
 
 bool IsControlLine(const std::string& line) { return IsAckMessage(line) || IsNakMessage(line); }
 
@@ -269,7 +260,7 @@ void TimingSession::Recover(std::int64_t run) {
   bool from_autosave = false;
   const AutosaveFiles files = AutosaveFilesIn(folder_);
   for (const std::string& path : {files.file, files.backup}) {
-    const std::optional<std::string> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadRegularFile(path);
     if (!bytes) continue;
     const std::optional<std::int64_t> sequence = journal_.AutosaveSequence(run, Fingerprint(*bytes));
     if (!sequence) continue;
@@ -440,7 +431,7 @@ void TimingSession::KeepPreviousAutosaves() {
   const std::int64_t run = journal_.CurrentRun();
   const std::vector<std::string> kept = KeepPreviousRunAutosaves(AutosaveFilesIn(folder_), [&](const std::string& path) {
     // A file that cannot be read cannot be shown to be this run's: it is kept.
-    const std::optional<std::string> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadRegularFile(path);
     return !bytes || !journal_.AutosaveSequence(run, Fingerprint(*bytes));
   });
   if (kept.empty()) return;

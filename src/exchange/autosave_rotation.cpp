@@ -16,6 +16,7 @@
 #include "text/codepage.h"
 #include "text/error.h"
 #include "text/file_replace.h"
+#include "text/regular_file.h"
 
 namespace ln40 {
 namespace {
@@ -168,6 +169,18 @@ std::string KeepUnderDatedName(const AutosaveFiles& files, const std::string& ke
   }
 }
 
+// The rotation renames over autosave.xls and autosave.bak and links to them, and the next
+// start reads them: whatever else stands under their names (a named pipe, a folder, a
+// device) is not the program's to replace, and is refused before anything is written.
+void CheckRotatedNames(const AutosaveFiles& files) {
+  for (const std::string* path : {&files.file, &files.backup}) {
+    struct stat info {};
+    if (::lstat(path->c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) continue;
+    throw Error(Utf8ToCp1252(*path) + " is " + FileKindText(info.st_mode) +
+                ", not a regular file. It is left as it is");
+  }
+}
+
 }  // namespace
 
 AutosaveFiles AutosaveFilesIn(const std::string& folder) {
@@ -177,6 +190,7 @@ AutosaveFiles AutosaveFilesIn(const std::string& folder) {
 }
 
 void RotateAutosave(const AutosaveFiles& files, const std::function<void(const std::string& path)>& write_new_file) {
+  CheckRotatedNames(files);
   RemoveStaleTemporaryFiles(files);
   const std::string temporary = TemporaryNameBeside(files.file);
   try {

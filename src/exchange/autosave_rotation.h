@@ -32,7 +32,9 @@ AutosaveFiles AutosaveFilesIn(const std::string& folder);
 // One tick of the rotation. `write_new_file(path)` creates the file `path` (which does not
 // exist) with the complete new content; the rotation flushes it and puts it in place as
 // said above. Throws the error of any step; after a failure autosave.xls and autosave.bak
-// are as they were before the tick and no temporary file is left.
+// are as they were before the tick and no temporary file is left. A name of the two that
+// holds no regular file (a named pipe, a folder, a device; a link is replaced as a link)
+// is refused before anything is written.
 // Temporary files left by a process that was killed meanwhile are removed first.
 void RotateAutosave(const AutosaveFiles& files, const std::function<void(const std::string& path)>& write_new_file);
 

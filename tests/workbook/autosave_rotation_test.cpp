@@ -125,6 +125,38 @@ TEST(AutosaveRotation, FailedWriteLeavesBothFilesAndNoTemporaryFile) {
   EXPECT_EQ(FilesIn(folder.path()), (std::set<std::string>{"autosave.bak", "autosave.xls"}));
 }
 
+// A named pipe or a folder under either name is not the program's to replace: the tick is
+// refused, says what is there, and writes nothing.
+TEST(AutosaveRotation, NoRegularFileUnderEitherNameIsLeftAlone) {
+  for (const bool backup : {false, true}) {
+    for (const bool pipe : {false, true}) {
+      SCOPED_TRACE(std::string(pipe ? "a pipe" : "a folder") + " as " + (backup ? "the backup" : "the autosave"));
+      test::TempFolder folder;
+      const AutosaveFiles files = AutosaveFilesIn(folder.path().string());
+      RotateAutosave(files, Writes("one"));
+      RotateAutosave(files, Writes("two"));
+      const std::string& taken = backup ? files.backup : files.file;
+      std::filesystem::remove(taken);
+      if (pipe) {
+        ASSERT_EQ(::mkfifo(taken.c_str(), 0644), 0);
+      } else {
+        std::filesystem::create_directory(taken);
+      }
+      try {
+        RotateAutosave(files, Writes("three"));
+        FAIL() << "no error";
+      } catch (const Error& error) {
+        const std::string kind = pipe ? "a named pipe (FIFO)" : "a folder";
+        EXPECT_EQ(std::string(error.what()), taken + " is " + kind + ", not a regular file. It is left as it is");
+      }
+      EXPECT_EQ(std::filesystem::status(taken).type(),
+                pipe ? std::filesystem::file_type::fifo : std::filesystem::file_type::directory);
+      EXPECT_EQ(ReadAll(backup ? files.file : files.backup), backup ? "two" : "one");
+      EXPECT_EQ(FilesIn(folder.path()), (std::set<std::string>{"autosave.bak", "autosave.xls"}));
+    }
+  }
+}
+
 TEST(AutosaveRotation, FolderThatCannotBeWrittenLeavesNoAutosave) {
   test::TempFolder folder;
   const AutosaveFiles files = AutosaveFilesIn(folder.File("missing"));
