@@ -3,6 +3,8 @@
 #include <exception>
 
 #include "sheet/runner_sheet.h"
+#include "text/codepage.h"
+#include "text/error.h"
 
 namespace ln40 {
 
@@ -93,13 +95,22 @@ bool BodyRowIsEmpty(const TGridTable& sheet, int row) {
 }  // namespace
 
 int ImportEntryFile(const std::string& path, TGridTable& sheet, EntryImportState& state, EntryImportWindow& window) {
+  TXmlScanner scanner;
+  scanner.SetFilename(path);
+  if (!scanner.LoadProblem().empty()) {
+    throw Error("Cannot read the entry file " + Utf8ToCp1252(path) + ": " + scanner.LoadProblem());
+  }
   window.SetAutosaveIndicatorVisible(true);
   TEntryImportHandlers handlers(sheet, state, window);
+  std::string refused;
   std::exception_ptr error;
   try {
-    TXmlScanner scanner;
     handlers.ConnectTo(scanner);
-    scanner.SetFilename(path);
+    scanner.OnExternalRefused = [&refused](const std::string& what, const std::string& system_id,
+                                           const std::string& reason) {
+      if (!refused.empty()) refused += '\n';
+      refused += "The entry file's " + what + " (\"" + system_id + "\") was not read: " + reason;
+    };
     scanner.SetNormalize(true);
     scanner.Execute();
   } catch (...) {
@@ -108,6 +119,7 @@ int ImportEntryFile(const std::string& path, TGridTable& sheet, EntryImportState
   if (BodyRowIsEmpty(sheet, 1)) sheet.DeleteRow(1);
   window.SetAutosaveIndicatorVisible(false);
   if (error) std::rethrow_exception(error);
+  if (!refused.empty()) throw Error(refused);
   return handlers.RowsAdded();
 }
 

@@ -101,8 +101,14 @@ class TEntryImportHandlers {
 
 // Imports one entry file: shows the autosave indicator, scans the file, then (whether or not
 // the scan ended with an error) removes body row 1 when every cell of it is empty and hides
-// the indicator; an error of the scan is then thrown on. A file that cannot be read yields no
-// rows. Returns the number of entries added.
+// the indicator; an error of the scan is then thrown on. Returns the number of entries added.
+//
+// A file that cannot be read as an entry file (a folder, no regular file, larger than the
+// scanner's 512 MB bound, or one that cannot be opened) throws an Error naming it and the
+// reason before anything is shown or changed. External entities the scanner refuses (a file
+// outside the entry file's folder, reached through a link, no regular file, larger than
+// 1 MB) give nothing to the sheet; once the scan has ended they are thrown as one Error that
+// names each of them and why.
 int ImportEntryFile(const std::string& path, TGridTable& sheet, EntryImportState& state, EntryImportWindow& window);
 
 // The command "Get data from klubben online": the open dialog, then ImportEntryFile.

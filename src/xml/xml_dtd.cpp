@@ -79,7 +79,9 @@ const AttributeDecl* Declarations::FindAttribute(const std::string& element, std
 const std::string& ExternalEntityText(EntityDecl& entity, DtdContext& context) {
   if (!entity.loaded) {
     entity.loaded = true;
-    if (!context.LoadExternal(entity.system_id, entity.public_id, entity.loaded_text)) entity.loaded_text.clear();
+    if (!context.LoadExternal(entity.what, entity.system_id, entity.public_id, entity.loaded_text)) {
+      entity.loaded_text.clear();
+    }
   }
   return entity.loaded_text;
 }
@@ -109,7 +111,8 @@ size_t DtdReader::ReadDoctype(std::string_view text, size_t pos, int depth, std:
   // The internal subset is read first, so its declarations win over the external ones.
   if (!system_id.empty()) {
     std::string external;
-    if (context_.LoadExternal(std::string(system_id), std::string(public_id), external) &&
+    if (context_.LoadExternal("external subset of \"" + root_name + "\"", std::string(system_id),
+                              std::string(public_id), external) &&
         context_.EnterExpansion(depth + 1, external.size() + 1)) {
       ReadDeclarations(external, 0, false, depth + 1);
     }
@@ -202,6 +205,7 @@ void DtdReader::ReadEntityDecl(std::string_view text) {
       return;
     }
     entity.external = true;
+    entity.what = (parameter ? "parameter entity \"" : "entity \"") + std::string(name) + "\"";
     entity.system_id.assign(system_id);
     entity.public_id.assign(public_id);
     pos = SkipSpace(text, pos);

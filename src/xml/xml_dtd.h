@@ -15,6 +15,7 @@ struct EntityDecl {
   bool unparsed = false;  // an external entity with NDATA: never expanded
   std::string system_id;
   std::string public_id;
+  std::string what;  // how a message names it: entity "e", parameter entity "p"
   // The text of an external entity, read once per scan at its first use.
   bool loaded = false;
   std::string loaded_text;
@@ -41,8 +42,10 @@ struct Declarations {
 class DtdContext {
  public:
   virtual ~DtdContext() = default;
-  // The text of an external subset or entity; false when it cannot be read.
-  virtual bool LoadExternal(const std::string& system_id, const std::string& public_id, std::string& text) = 0;
+  // The text of an external subset or entity (`what` names it for messages); false when it
+  // cannot be read.
+  virtual bool LoadExternal(const std::string& what, const std::string& system_id, const std::string& public_id,
+                            std::string& text) = 0;
   // Whether an expansion of `size` bytes at nesting depth `depth` (1 for an expansion in
   // the document itself) stays within the scanner's bounds; counts it when it does.
   virtual bool EnterExpansion(int depth, size_t size) = 0;

@@ -1,12 +1,14 @@
 #include "xml/xml_scanner.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "text/file_read.h"
 #include "xml/xml_dtd.h"
 #include "xml/xml_text.h"
 
@@ -14,35 +16,6 @@ namespace ln40 {
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
-
-// Reads a whole file of at most `max_bytes`; false when it cannot be opened or read, or is
-// larger. With `regular_only`, devices, pipes and folders are refused before they are
-// opened, so a system identifier such as /dev/zero or a FIFO can neither hang nor flood.
-bool ReadWholeFile(const std::string& path, size_t max_bytes, bool regular_only, std::string& out) {
-  out.clear();
-  if (path.empty()) return false;
-  if (regular_only) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-  }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return false;
-  char buffer[65536];
-  while (true) {
-    const size_t count = std::fread(buffer, 1, sizeof buffer, file.get());
-    if (count > max_bytes - out.size()) {
-      out.clear();
-      return false;
-    }
-    out.append(buffer, count);
-    if (count < sizeof buffer) break;
-  }
-  if (std::ferror(file.get())) {
-    out.clear();
-    return false;
-  }
-  return true;
-}
 
 // The document ends at its first NUL byte.
 void CutAtNul(std::string& text) {
@@ -55,16 +28,18 @@ std::string FolderOf(const std::string& path) {
   return folder.empty() ? std::string(".") : folder;
 }
 
-// The file a system identifier names: backslashes are taken as folder separators, and a name
-// that is neither absolute ("/..." or a network path "\\...") nor a drive path (":" as its
-// second character, which cannot be opened here) is taken relative to the document's folder.
-std::string ResolveSystemId(const std::string& system_id, const std::string& folder) {
+// The name inside the document's folder that a system identifier gives: backslashes are
+// taken as folder separators. Empty, with `refusal` set, for an absolute path, a network
+// path ("\\...") or a drive path (":" as its second character): none of them stays
+// inside the folder.
+std::string NameInFolder(const std::string& system_id, std::string& refusal) {
   std::string name = system_id;
   std::replace(name.begin(), name.end(), '\\', '/');
-  if (name.empty()) return {};
-  if (name[0] == '/' || (name.size() >= 2 && name[1] == ':')) return name;
-  if (folder.empty()) return {};
-  return folder + "/" + name;
+  if (!name.empty() && (name[0] == '/' || (name.size() >= 2 && name[1] == ':'))) {
+    refusal = "it is an absolute path, outside the document's folder";
+    return {};
+  }
+  return name;
 }
 
 bool StartsWith(std::string_view text, size_t pos, std::string_view prefix) {
@@ -134,7 +109,8 @@ class TXmlScanner::Run : public xml::DtdContext {
 
   int Refused() const { return refused_; }
 
-  bool LoadExternal(const std::string& system_id, const std::string& public_id, std::string& text) override {
+  bool LoadExternal(const std::string& what, const std::string& system_id, const std::string& public_id,
+                    std::string& text) override {
     text.clear();
     // Every external text read counts against the same budget as the expansions, so a
     // document that names a large file many times cannot make the scan read it endlessly.
@@ -148,10 +124,14 @@ class TXmlScanner::Run : public xml::DtdContext {
         ++refused_;
         return false;
       }
-    } else if (!ReadWholeFile(ResolveSystemId(system_id, folder_), cap, true, text)) {
-      return false;
     } else {
+      if (!ReadExternalFile(what, system_id, text)) return false;
       CutAtNul(text);
+      if (text.size() > cap) {
+        text.clear();
+        ++refused_;
+        return false;
+      }
     }
     budget_ -= text.size();
     return true;
@@ -167,6 +147,26 @@ class TXmlScanner::Run : public xml::DtdContext {
   }
 
  private:
+  // Reads the file a system identifier names inside the document's folder; false when it is
+  // not there or is refused, which OnExternalRefused hears of.
+  bool ReadExternalFile(const std::string& what, const std::string& system_id, std::string& text) {
+    std::string refusal;
+    const std::string name = NameInFolder(system_id, refusal);
+    if (name.empty() && refusal.empty()) return false;
+    if (refusal.empty() && folder_.empty()) refusal = "the document has no folder to read it from";
+    if (refusal.empty()) {
+      const int folder = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (folder < 0) return false;  // the document's folder is gone: nothing is there to read
+      bool missing = false;
+      refusal = ReadWholeFileInside(folder, name, scanner_.limits_.max_external_bytes, text, missing);
+      ::close(folder);
+      if (missing) return false;
+    }
+    if (refusal.empty()) return true;
+    if (scanner_.OnExternalRefused) scanner_.OnExternalRefused(what, system_id, refusal);
+    return false;
+  }
+
   // Scans text (the document, or the replacement text of an entity at nesting `depth`).
   // Content collected at the end of an entity's text continues in the text around it.
   void ScanText(std::string_view text, int depth) {
@@ -497,16 +497,14 @@ void TXmlScanner::SetFilename(const std::string& path) {
   folder_ = FolderOf(path);
   normalize_ = true;
   auto bytes = std::make_shared<std::string>();
-  if (ReadWholeFile(path, limits_.max_document_bytes, false, *bytes)) {
-    CutAtNul(*bytes);
-  } else {
-    bytes->clear();
-  }
+  load_problem_ = ReadWholeFile(path, limits_.max_document_bytes, *bytes);
+  CutAtNul(*bytes);
   document_ = std::move(bytes);
 }
 
 void TXmlScanner::LoadFromText(std::string_view document, const std::string& folder) {
   filename_.clear();
+  load_problem_.clear();
   folder_ = folder;
   normalize_ = true;
   auto bytes = std::make_shared<std::string>(document);

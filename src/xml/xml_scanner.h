@@ -13,6 +13,13 @@
 // declaration and kept from one document to the next), document text is converted to
 // Windows-1252.
 //
+// External subsets and entities are read only from regular files inside the document's
+// folder (or its subfolders), each of at most Limits::max_external_bytes: a system
+// identifier that is an absolute path, climbs out with "..", passes through a symbolic link,
+// or names a folder, a device or a pipe is refused and reported through OnExternalRefused.
+// So a document cannot pull /proc/version or a key file of the user into its text. A
+// file that is simply not there contributes nothing, silently.
+//
 // Entity expansion is bounded: references nest at most Limits::max_entity_depth deep and
 // one scan expands at most Limits::max_expansion_bytes in total; a reference past either
 // bound is left as written and the scan goes on. So a self-referring entity or a
@@ -52,12 +59,17 @@ class TXmlScanner {
   // When connected, replaces the built-in conversion of document text; gets the current
   // encoding and a run of text as written, returns the text to deliver.
   using TTranslateEncodingEvent = std::function<std::string(const std::string& encoding, std::string_view text)>;
+  // An external subset or entity that was refused: `what` names it ("entity \"s\"",
+  // "parameter entity \"p\"", "external subset of \"root\""), `system_id` as written,
+  // `reason` why ("it is a symbolic link", ...). At most once per declaration and scan.
+  using TExternalRefusedEvent =
+      std::function<void(const std::string& what, const std::string& system_id, const std::string& reason)>;
 
   struct Limits {
     int max_entity_depth = 16;                      // nesting of entity references
     size_t max_expansion_bytes = size_t{8} << 20;   // entity text expanded in one scan
     size_t max_document_bytes = size_t{512} << 20;  // a larger file counts as unreadable
-    size_t max_external_bytes = size_t{16} << 20;   // one external subset or entity file
+    size_t max_external_bytes = size_t{1} << 20;    // one external subset or entity file
   };
 
   TXmlScanner();
@@ -68,9 +80,14 @@ class TXmlScanner {
   // Loads the file: the whole file as bytes, ending at the first NUL byte if it holds one.
   // The previous document is forgotten and Normalize is switched on again. A file that
   // cannot be read (or a path that is no regular file's, or one larger than the limit)
-  // gives an empty document, without an error. `path` is a file system name (UTF-8).
+  // gives an empty document, without an error; LoadProblem then says why. The file is
+  // opened without waiting, so a named pipe cannot hold the scanner. `path` is a file
+  // system name (UTF-8).
   void SetFilename(const std::string& path);
   const std::string& Filename() const { return filename_; }
+  // Why the last SetFilename gave an empty document ("it is a folder", "it is larger than
+  // 512 MB", the platform's text of a failed open); empty when the file was read.
+  const std::string& LoadProblem() const { return load_problem_; }
 
   // Loads a document from memory as if read from a file in `folder` (where relative system
   // identifiers are looked up; none are read when it is empty). Filename() becomes empty.
@@ -104,11 +121,13 @@ class TXmlScanner {
   TDtdReadEvent OnDtdRead;
   TLoadExternalEvent OnLoadExternal;
   TTranslateEncodingEvent OnTranslateEncoding;
+  TExternalRefusedEvent OnExternalRefused;
 
  private:
   class Run;  // the state of one Execute
 
   std::string filename_;
+  std::string load_problem_;
   std::string folder_;
   std::shared_ptr<const std::string> document_;
   std::string encoding_;

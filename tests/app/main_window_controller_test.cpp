@@ -243,5 +243,14 @@ TEST_F(MainWindowTest, EntryImportAndStartAssignmentFromTheToolbar) {
   EXPECT_EQ(Window().Sheet().RowCount(), 3);
 }
 
+TEST_F(MainWindowTest, EntryFileThatCannotBeReadIsShownAndChangesNothing) {
+  const int rows = Window().Sheet().RowCount();  // the new sheet's empty first row included
+  view_.file_to_open = folder_.string();
+  Window().GetDataFromKlubbenOnlineClick();
+  EXPECT_EQ(view_.errors, std::vector<std::string>{"Cannot read the entry file " + folder_.string() + ": it is a folder"});
+  EXPECT_EQ(Window().Sheet().RowCount(), rows);
+  EXPECT_FALSE(view_.autosave_indicator);
+}
+
 }  // namespace
 }  // namespace ln40

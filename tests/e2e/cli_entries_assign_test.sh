@@ -80,7 +80,42 @@ check "assign reads and writes workbooks" test $? -eq 0
 check "the workbook draw equals the CSV draw" cmp "$work/draw_xls.csv" "$work/draw1.csv"
 "$cli" entries "$work/missing.xml" "$work/none.csv" 2> "$work/missing.err"
 check "missing entry file fails" test $? -eq 1
-check "missing entry file message" grep -q 'Cannot open' "$work/missing.err"
+check "missing entry file message" grep -qF "Cannot read the entry file $work/missing.xml: No such file or directory" \
+  "$work/missing.err"
+
+# A source that is no entry file is an error naming the reason, and an existing OUT stays.
+mkdir "$work/folder.xml"
+printf '<EntryList>' > "$work/huge.xml"
+truncate -s $(((512 << 20) + 1)) "$work/huge.xml"  # sparse
+cp "$work/sheet.csv" "$work/kept.csv"
+for source in "folder.xml:it is a folder" "/dev/null:it is a character device, not a regular file" \
+  "huge.xml:it is larger than 512 MB"; do
+  path=${source%%:*}
+  [ "${path#/}" = "$path" ] && path="$work/$path"
+  "$cli" entries "$path" "$work/kept.csv" 2> "$work/source.err"
+  check "entries from $path fails" test $? -eq 1
+  check "entries from $path says why" grep -qF "Cannot read the entry file $path: ${source#*:}" "$work/source.err"
+  check "entries from $path leaves OUT" cmp "$work/kept.csv" "$work/sheet.csv"
+done
+
+# External entities read only files beside the entry file: /proc/version is refused by name,
+# nothing is written, and a file in the same folder still serves.
+mkdir "$work/race"
+printf 'Dahl' > "$work/race/family.txt"
+{
+  printf '<?xml version="1.0"?>\n<!DOCTYPE EntryList [\n  <!ENTITY s SYSTEM "/proc/version">\n'
+  printf '  <!ENTITY family SYSTEM "family.txt">\n]>\n<EntryList>\n'
+  entry A '&s;' '&family;' 'IL Nor' F 11
+  printf '</EntryList>\n'
+} > "$work/race/entries.xml"
+"$cli" entries "$work/race/entries.xml" "$work/kept.csv" 2> "$work/entity.err"
+check "a refused entity fails" test $? -eq 1
+check "the refused entity is named" grep -qF 'entity "s" ("/proc/version") was not read: it is an absolute path' \
+  "$work/entity.err"
+check "a refused entity leaves OUT" cmp "$work/kept.csv" "$work/sheet.csv"
+sed -i '/ENTITY s /d; s/&s;/Kari/' "$work/race/entries.xml"
+"$cli" entries "$work/race/entries.xml" "$work/race.csv" 2> /dev/null
+check "an entity beside the entry file is read" grep -q '^Kari,Dahl,A,IL Nor,F,' "$work/race.csv"
 "$cli" entries --help | grep -q -- '--race-out'
 check "entries help" test $? -eq 0
 "$cli" assign --help | grep -q -- '--vacant'

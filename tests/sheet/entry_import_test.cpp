@@ -1,7 +1,10 @@
 #include "sheet/entry_import.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -195,13 +198,80 @@ TEST_F(EntryImport, ItemsBeforeTheFirstEntryDoNotTouchOldRunners) {
   EXPECT_EQ(Row(sheet_, 2), Runner("Ola", "Nordmann", "H21", "IL Nor", "M", "1"));
 }
 
-TEST_F(EntryImport, UnreadableFileAddsNothingButRemovesTheEmptyFirstRow) {
+// A source that is no entry file is an error that names the reason, and the sheet, the empty
+// first row included, stays as it was.
+TEST_F(EntryImport, UnreadableSourceIsAnErrorAndChangesNothing) {
+  fs::create_directory(folder_ / "folder.xml");
+  const std::string fifo = (folder_ / "pipe.xml").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string huge = Write("huge.xml", "<EntryList>");
+  fs::resize_file(huge, (std::uintmax_t{512} << 20) + 1);  // sparse: no disk space is used
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {(folder_ / "folder.xml").string(), "it is a folder"},
+      {"/dev/null", "it is a character device, not a regular file"},
+      {fifo, "it is a named pipe (FIFO), not a regular file"},
+      {huge, "it is larger than 512 MB"},
+      {(folder_ / "missing.xml").string(), "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    TGridTable sheet;
+    SetUpRunnerSheet(sheet);
+    sheet.SetRowCount(3);
+    sheet.SetCell(kFirstName, 2, "Kari");
+    FakeWindow window;
+    try {
+      ImportEntryFile(c.path, sheet, state_, window);
+      ADD_FAILURE() << c.path << ": no error";
+    } catch (const Error& error) {
+      EXPECT_EQ(std::string(error.what()), "Cannot read the entry file " + c.path + ": " + c.reason);
+    }
+    EXPECT_EQ(sheet.RowCount(), 3) << c.path;
+    EXPECT_EQ(sheet.Cell(kFirstName, 2), "Kari") << c.path;
+    EXPECT_TRUE(window.indicator.empty()) << c.path;
+  }
+}
+
+TEST_F(EntryImport, EmptyFileAddsNothingButRemovesTheEmptyFirstRow) {
   sheet_.SetRowCount(3);
   sheet_.SetCell(kFirstName, 2, "Kari");
-  EXPECT_EQ(ImportEntryFile((folder_ / "missing.xml").string(), sheet_, state_, window_), 0);
+  EXPECT_EQ(Import(""), 0);
   ASSERT_EQ(sheet_.RowCount(), 2);
   EXPECT_EQ(sheet_.Cell(kFirstName, 1), "Kari");
   EXPECT_EQ(window_.indicator, (std::vector<bool>{true, false}));
+}
+
+// An entry file cannot pull files of the computer into the sheet (which is printed, put on
+// the web and mailed): only files beside it are read into its entities.
+TEST_F(EntryImport, ExternalEntitiesOnlyFromTheEntryFilesFolder) {
+  fs::create_directories(folder_ / "home" / ".ssh");
+  fs::create_directories(folder_ / "race");
+  Write("home/.ssh/id_rsa", "PRIVATE KEY");
+  Write("race/club.txt", "IL Nor");
+  const std::string path = Write("race/entries.xml",
+                                 "<?xml version=\"1.0\"?>\n<!DOCTYPE EntryList [\n"
+                                 "  <!ENTITY s SYSTEM \"/proc/version\">\n"
+                                 "  <!ENTITY k SYSTEM \"../home/.ssh/id_rsa\">\n"
+                                 "  <!ENTITY club SYSTEM \"club.txt\">\n]>\n"
+                                 "<EntryList>\n" +
+                                     Entry("&s;", "&k;", "H21", "x", "M", "1") + Entry("Kari", "&club;", "D21", "y", "F", "2") +
+                                     "</EntryList>\n");
+  try {
+    ImportEntryFile(path, sheet_, state_, window_);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "The entry file's entity \"k\" (\"../home/.ssh/id_rsa\") was not read: it leads out of the folder with "
+              "\"..\"\n"
+              "The entry file's entity \"s\" (\"/proc/version\") was not read: it is an absolute path, outside the "
+              "document's folder");
+  }
+  ASSERT_EQ(sheet_.RowCount(), 3);
+  EXPECT_EQ(Row(sheet_, 1), Runner("", "", "", "x", "M", "1"));  // an empty Given brings no class either
+  EXPECT_EQ(Row(sheet_, 2), Runner("Kari", "IL Nor", "D21", "y", "F", "2"));
 }
 
 TEST_F(EntryImport, ScanErrorKeepsTheRowsAndIsThrownAfterTheCleanUp) {

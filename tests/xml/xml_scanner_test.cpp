@@ -1,5 +1,7 @@
 #include "xml/xml_scanner.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -362,6 +364,95 @@ TEST_F(XmlScannerFiles, DevicesAndFoldersAreNotReadAsExternalText) {
                                 "<!DOCTYPE r SYSTEM '/dev/zero' [<!ENTITY z SYSTEM '/dev/zero'>"
                                 "<!ENTITY d SYSTEM 'sub'>]><r>a&z;&d;b</r>");
   EXPECT_EQ(ScanFile(doc), "dtd:r|start:r|content:ab|end:r");
+}
+
+TEST_F(XmlScannerFiles, UnreadableFileSaysWhy) {
+  TXmlScanner scanner;
+  scanner.SetFilename(folder_.string());
+  EXPECT_EQ(scanner.LoadProblem(), "it is a folder");
+  scanner.SetFilename("/dev/null");
+  EXPECT_EQ(scanner.LoadProblem(), "it is a character device, not a regular file");
+  const std::string fifo = (folder_ / "pipe.xml").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  scanner.SetFilename(fifo);  // no writer: reading it would wait for ever
+  EXPECT_EQ(scanner.LoadProblem(), "it is a named pipe (FIFO), not a regular file");
+  scanner.SetFilename(Write("doc.xml", "<a/>"));
+  EXPECT_EQ(scanner.LoadProblem(), "");
+}
+
+// External text comes only from regular files inside the document's folder: whatever leads
+// out of it or is no plain file is refused, reported, and adds nothing.
+TEST_F(XmlScannerFiles, ExternalEntitiesOutsideTheFolderAreRefused) {
+  fs::create_directories(folder_ / "doc" / "sub");
+  fs::create_directories(folder_ / "secret");
+  Write("secret/id_rsa", "KEY");
+  Write("doc/sub/ok.txt", "fine");
+  fs::create_symlink(folder_ / "secret" / "id_rsa", folder_ / "doc" / "link.txt");
+  fs::create_symlink("sub", folder_ / "doc" / "inside");  // a link, even one that stays inside
+  fs::create_symlink(folder_ / "secret", folder_ / "doc" / "away");
+  ASSERT_EQ(::mkfifo((folder_ / "doc" / "pipe").c_str(), 0600), 0);
+  {
+    std::ofstream big(folder_ / "doc" / "big.txt", std::ios::binary);
+    big.seekp((std::streamoff{1} << 20));
+    big.put('x');  // 1 MB and one byte, sparse
+  }
+
+  struct Case {
+    const char* system_id;
+    const char* reason;  // "" when read; nullptr when not there, with no report
+  };
+  const Case cases[] = {
+      {"sub/ok.txt", ""},
+      {"sub\\ok.txt", ""},
+      {"./sub/./ok.txt", ""},
+      {"missing.txt", nullptr},
+      {"/proc/version", "it is an absolute path, outside the document's folder"},
+      {"\\\\server\\share\\x", "it is an absolute path, outside the document's folder"},
+      {"C:\\x.txt", "it is an absolute path, outside the document's folder"},
+      {"../secret/id_rsa", "it leads out of the folder with \"..\""},
+      {"sub/../../secret/id_rsa", "it leads out of the folder with \"..\""},
+      {"link.txt", "it is a symbolic link"},
+      {"away/id_rsa", "it passes through a symbolic link"},
+      {"inside/ok.txt", "it passes through a symbolic link"},
+      {"sub", "it is a folder"},
+      {"pipe", "it is a named pipe (FIFO), not a regular file"},
+      {"big.txt", "it is larger than 1 MB"},
+  };
+  for (const Case& c : cases) {
+    TXmlScanner scanner;
+    Recorder recorder(scanner);
+    std::vector<std::string> refused;
+    scanner.OnExternalRefused = [&](const std::string& what, const std::string& id, const std::string& reason) {
+      refused.push_back(what + "|" + id + "|" + reason);
+    };
+    scanner.SetFilename(
+        Write("doc/doc.xml", "<!DOCTYPE r [<!ENTITY e SYSTEM '" + std::string(c.system_id) + "'>]><r>[&e;]</r>"));
+    scanner.Execute();
+    const bool read = c.reason != nullptr && *c.reason == '\0';
+    EXPECT_EQ(recorder.Line(), read ? "dtd:r|start:r|content:[fine]|end:r" : "dtd:r|start:r|content:[]|end:r")
+        << c.system_id;
+    const std::vector<std::string> expected =
+        c.reason == nullptr || read ? std::vector<std::string>{}
+                                    : std::vector<std::string>{"entity \"e\"|" + std::string(c.system_id) + "|" + c.reason};
+    EXPECT_EQ(refused, expected) << c.system_id;
+  }
+}
+
+TEST_F(XmlScannerFiles, RefusedSubsetAndParameterEntityAreNamed) {
+  std::vector<std::string> refused;
+  TXmlScanner scanner;
+  scanner.OnExternalRefused = [&](const std::string& what, const std::string& id, const std::string&) {
+    refused.push_back(what + "|" + id);
+  };
+  scanner.LoadFromText("<!DOCTYPE r SYSTEM '/etc/x.dtd' [<!ENTITY % p SYSTEM '../p.dtd'>%p;]><r/>",
+                       folder_.string());
+  scanner.Execute();
+  EXPECT_EQ(refused, (std::vector<std::string>{"parameter entity \"p\"|../p.dtd", "external subset of \"r\"|/etc/x.dtd"}));
+
+  refused.clear();
+  scanner.LoadFromText("<!DOCTYPE r [<!ENTITY e SYSTEM 'e.txt'>]><r>&e;</r>");  // no folder
+  scanner.Execute();
+  EXPECT_EQ(refused, std::vector<std::string>{"entity \"e\"|e.txt"});
 }
 
 TEST_F(XmlScannerFiles, LoadExternalEventSuppliesTheText) {

@@ -1,6 +1,5 @@
 // ln40cli entries: the entry import from a club system's XML file into an empty runner
 // sheet, as the "Get data from klubben online" button does.
-#include <fstream>
 #include <iostream>
 
 #include "command_line.h"
@@ -44,15 +43,13 @@ int RunEntries(const std::vector<std::string>& args) {
   const std::string& xml_path = line.Positional()[0];
   const std::string& out_path = line.Positional()[1];
   CheckRunnerSheetOutput(out_path);
-  // The window's dialog only offers files that exist; here a missing file is an error
-  // rather than an import that yields nothing.
-  if (!std::ifstream(xml_path, std::ios::binary)) throw Error("Cannot open " + Utf8ToCp1252(xml_path));
 
   TGridTable sheet;
   SetUpRunnerSheet(sheet);
   EntryImportState state;
   ConsoleImportWindow window;
   if (const auto race = line.Value("race")) window.race_name = Utf8ToCp1252(*race);
+  // A source that is no readable entry file ends the command here, before OUT is touched.
   const int added = ImportEntryFile(xml_path, sheet, state, window);
 
   TGridExcelIO exchange(sheet);
