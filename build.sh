@@ -51,7 +51,7 @@ configure_and_build() {
     # name file and line. Benchmarks measure nothing useful under the sanitizers.
     type=Debug
     extra=(-DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags"
-           -DCMAKE_SHARED_LINKER_FLAGS="$flags" -DLN40_BUILD_BENCH=OFF)
+           -DCMAKE_SHARED_LINKER_FLAGS="$flags" -DCMAKE_MODULE_LINKER_FLAGS="$flags" -DLN40_BUILD_BENCH=OFF)
   fi
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${extra[@]}" >/dev/null
   cmake --build "$build_dir" --parallel "$(nproc)"

@@ -6,7 +6,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "locale_options.h"
-#include "qt/pdf_print_job.h"
+#include "pdf_module.h"
 #include "reports/print_layout.h"
 #include "reports/report_commands.h"
 #include "runner_sheet_file.h"
@@ -42,6 +42,9 @@ int RunListPage(ListPageKind kind, const std::vector<std::string>& args) {
     throw Error(std::string(name) + " needs a runner sheet and at most one output file");
   }
   const std::string& in_path = line.Positional()[0];
+  const auto pdf_path = line.Value("pdf");
+  // Loaded before anything is read or written, so that without it no work is left half done.
+  const PdfPrinting* const pdf = pdf_path ? &LoadPdfPrinting() : nullptr;
 
   TGridTable sheet;
   SetUpRunnerSheet(sheet);
@@ -64,13 +67,13 @@ int RunListPage(ListPageKind kind, const std::vector<std::string>& args) {
     out_path = folder + (kind == ListPageKind::Results ? kResultsPageName : kStartPageName);
   }
   // The print comes first and the page after it, as in the window.
-  if (const auto pdf_path = line.Value("pdf")) {
-    EnsureHeadlessGuiApplication();
+  if (pdf_path) {
+    pdf->ensure_headless_gui_application();
     const std::string title = doc.print.TitleText;
     const SystemClock clock;
     int pages = 0;
     {
-      std::unique_ptr<PrintCanvas> canvas = BeginPdfPrintJob(*pdf_path, title, doc.print.Orientation);
+      std::unique_ptr<PrintCanvas> canvas = pdf->begin_pdf_print_job(*pdf_path, title, doc.print.Orientation);
       pages = PrintTable(doc.table, doc.print, doc.look, *canvas, clock.Now(), locale);
     }
     std::cerr << "Printed " << *pdf_path << ": " << pages << (pages == 1 ? " page\n" : " pages\n");
