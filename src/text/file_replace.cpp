@@ -73,10 +73,22 @@ std::string TemporaryNameBeside(const std::string& target) {
 
 namespace {
 
+// How long a named pipe is given to find its reader (one started beside the program).
+constexpr int kPipeReaderWaitMilliseconds = 500;
+
 int WriteIntoSpecialFile(const std::string& target, std::span<const std::string_view> pieces) {
   // The path was resolved: a link found here now was put in since, and is not followed.
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+  // The open never waits: a named pipe that nobody reads would hold the program for ever
+  // (ENXIO instead), and no device becomes the program's terminal.
+  int fd = -1;
+  for (int waited = 0;; waited += 10) {
+    fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd >= 0 || (errno != ENXIO && errno != EINTR) || waited >= kPipeReaderWaitMilliseconds) break;
+    ::usleep(10 * 1000);
+  }
   if (fd < 0) return errno;
+  // Once a reader is there the bytes go at its pace.
+  if (const int status = ::fcntl(fd, F_GETFL); status != -1) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
   int failure = WriteAll(fd, pieces);
   if (::close(fd) != 0 && failure == 0) failure = errno;
   return failure;
@@ -157,7 +169,7 @@ void WriteNewFile(const std::string& path, std::string_view bytes) {
 }
 
 void SyncFileToDisk(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) throw FileError("Cannot open ", path, errno);
   const int result = ::fsync(fd);
   const int error_number = errno;

@@ -22,7 +22,8 @@ std::string TemporaryNameBeside(const std::string& target);
 // the file it names is replaced and the link stays, except where the rule of
 // text/output_target.h refuses it: a link that another user planted in a shared folder such
 // as /tmp is not followed and nothing is written. A device or a pipe (/dev/null, a FIFO) is
-// written into instead: renaming over it would replace the device node itself. A target
+// written into instead: renaming over it would replace the device node itself. A pipe that
+// has no reader within half a second fails (ENXIO) rather than holding the program. A target
 // that could not be written in place (a folder, a file without write permission) is refused
 // rather than replaced. On failure no temporary file is left and `target` is as it was.
 struct FileReplaceFailure {

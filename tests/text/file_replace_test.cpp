@@ -93,6 +93,17 @@ TEST_F(FileReplaceTest, APipeIsWrittenInto) {
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
+// A pipe nobody reads would hold the program in open() for ever.
+TEST_F(FileReplaceTest, APipeWithoutAReaderFailsInsteadOfWaiting) {
+  const std::string fifo = Path("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const FileReplaceFailure failure = TryReplaceFile(fifo, "nobody reads this");
+  EXPECT_EQ(failure.error, ENXIO);
+  struct stat info {};
+  ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
 TEST_F(FileReplaceTest, RefusedTargetsStayAsTheyWere) {
   fs::create_directory(Path("folder"));
   EXPECT_EQ(TryReplaceFile(Path("folder"), "x").error, EISDIR);
