@@ -18,6 +18,7 @@
 #include "text/codepage.h"
 #include "text/error.h"
 #include "text/file_replace.h"
+#include "text/output_target.h"
 
 namespace ln40 {
 namespace {
@@ -389,6 +390,10 @@ void TGridExcelIO::ExportRows(TXLSFile& book, TBadFormulas bad_formulas, const s
 // ---- several tables into one file ------------------------------------------------------
 
 void ExportTables(const std::string& file_name, const std::vector<TSheetExport>& sheets, int selected_sheet) {
+  // A link the save would refuse is not read through either: the message names it.
+  if (const OutputTarget target = ResolveOutputTarget(Cp1252ToUtf8(file_name)); !target.refused_link.empty()) {
+    throw Error("Can't write file \"" + file_name + "\". " + RefusedLinkText(target.refused_link));
+  }
   TXLSFile book;
   const bool exists = FileExists(file_name);
   if (exists) {
