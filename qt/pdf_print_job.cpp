@@ -12,6 +12,7 @@
 #include "qt/qt_print_canvas.h"
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/output_target.h"
 
 namespace ln40 {
 namespace {
@@ -64,6 +65,11 @@ std::unique_ptr<PrintCanvas> BeginPdfPrintJob(const std::string& path, const std
   // QPdfWriter opens the file only when painting starts and gives no reason on failure: try
   // it first, so a folder that does not exist ends the job before it starts, with our text.
   {
+    // Qt follows links as it finds them: one planted by another user in a shared folder is
+    // refused first, as every file the program replaces refuses it.
+    if (const OutputTarget target = ResolveOutputTarget(path); !target.refused_link.empty()) {
+      throw Error("Cannot Create file " + path + ": " + RefusedLinkText(target.refused_link));
+    }
     QFile probe(QString::fromStdString(path));
     if (!probe.open(QIODevice::WriteOnly)) throw Error("Cannot Create file " + path);
   }

@@ -66,6 +66,11 @@ if [ "$(id -u)" -eq 0 ]; then
   refused "feed --save" book.xls "${feed[@]}" --save "$shared/book.xls"
   refused "xls2csv OUT" out.csv "$cli" xls2csv "$data/race_day_expected.csv" "$shared/out.csv"
   refused "entries OUT" sheet.xls "$cli" entries "$work/entries.xml" "$shared/sheet.xls"
+  printf 'Fornavn,Etternavn,Klasse,Klubb,Kj\xc3\xb8nn,L\xc3\xb8ype,Startnr,Brikkenr,Starttid,Kid,Inkomst,Sluttid\r\n' \
+    > "$work/sheet.csv"
+  printf 'Ola,Dahl,H21,IL Nor,M,,1,,10:00:00,,10:30:00,00:30:00\r\n' >> "$work/sheet.csv"
+  refused "results OUT" list.htm "$cli" results "$work/sheet.csv" "$shared/list.htm"
+  refused "results --pdf" list.pdf "$cli" results "$work/sheet.csv" "$work/list.htm" --pdf "$shared/list.pdf"
 else
   echo "skipped: links planted by another user (giving a link away with chown -h needs root)"
 fi
