@@ -4,10 +4,10 @@
 // calls the connected handler with the name, the attribute list or the text. Nothing is
 // built in memory besides the current piece.
 //
-// The scanner never rejects a document and has no error messages: a closing delimiter that
-// is missing lets its part run to the end of the document, an ampersand without a following
-// semicolon is dropped, an unknown entity gives its name in content and stays as written in
-// attribute values, and end tags need not match start tags.
+// The scanner never rejects a document and has no error messages for its markup: a closing
+// delimiter that is missing lets its part run to the end of the document, an ampersand
+// without a following semicolon is dropped, an unknown entity gives its name in content and
+// stays as written in attribute values, and end tags need not match start tags.
 //
 // Texts are 8-bit strings. While the current encoding is "UTF-8" (set by an XML
 // declaration and kept from one document to the next), document text is converted to
@@ -16,9 +16,9 @@
 // External subsets and entities are read only from regular files inside the document's
 // folder (or its subfolders), each of at most Limits::max_external_bytes: a system
 // identifier that is an absolute path, climbs out with "..", passes through a symbolic link,
-// or names a folder, a device or a pipe is refused and reported through OnExternalRefused.
-// So a document cannot pull /proc/version or a key file of the user into its text. A
-// file that is simply not there contributes nothing, silently.
+// names a folder, a device or a pipe, or a larger file is refused and reported through
+// OnExternalRefused. So a document cannot pull /proc/version or a key file of the user into
+// its text. A file that is simply not there contributes nothing, silently.
 //
 // Entity expansion is bounded: references nest at most Limits::max_entity_depth deep and
 // one scan expands at most Limits::max_expansion_bytes in total; a reference past either
