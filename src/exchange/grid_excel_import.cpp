@@ -12,6 +12,7 @@
 #include "exchange/date_time_text.h"
 #include "exchange/delimited_text.h"
 #include "exchange/grid_excel_io.h"
+#include "exchange/sheet_bounds.h"
 #include "text/codepage.h"
 #include "text/error.h"
 #include "xls/workbook_reader.h"
@@ -104,9 +105,13 @@ void TGridExcelIO::ImportFile(const std::string& file_name) {
     // the sheet is rendered into the table.
     rules.TimeFormat = LocalePatternToFormatCode(locale.longTimeFormat);
     TCellTextWriter cells(book, std::move(rules));
-    ReadDelimitedText(bytes, delimiter, [&](int row, int col, const std::string& field) {
+    const bool within_a_sheet = ReadDelimitedText(bytes, delimiter, [&](int row, int col, const std::string& field) {
       cells.Set(row, col, std::string_view(field), nullptr);
     });
+    // A file beyond a sheet is refused whole, before the table is touched.
+    if (!within_a_sheet) {
+      throw Error(BeyondOneSheetMessage("\"" + file_name + "\"", DelimitedTextExtent(bytes, delimiter)));
+    }
   } else {
     // A workbook's sheet goes from its records straight into the table: no editable
     // workbook is built.

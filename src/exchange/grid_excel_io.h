@@ -24,6 +24,8 @@
 //   The table for the sheet "%s" has %s rows; a worksheet holds at most 65,536.
 //   The table for the sheet "%s" has %s columns; a worksheet holds at most 256.
 //                                                        an export beyond one sheet (TLongTable)
+//   "%s" has %s columns; a worksheet holds at most 256.  a .csv / .txt file beyond one sheet,
+//   "%s" has %s rows; a worksheet holds at most 65,536.  refused before the table is touched
 // ). An import that fails before it touches the table leaves the table unchanged.
 //
 // Each call reads or builds its own workbook in memory and releases it at the end; the

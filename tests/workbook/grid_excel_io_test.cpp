@@ -682,5 +682,50 @@ TEST(GridExcelIO, AFailedImportLeavesTheTableAsItWas) {
   EXPECT_EQ(in.table.Cell(1, 1), "me");
 }
 
+// A small file can stand for a vast sheet (a line of 20,000 delimiters): text beyond what a
+// worksheet holds is refused with its extent before the table is touched; text up to the
+// limits opens.
+TEST(GridExcelIO, DelimitedTextBeyondASheetIsRefusedBeforeTheTableIsTouched) {
+  TempFolder folder;
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string message;  // empty: opens
+  };
+  std::string rows_at_limit;
+  for (int r = 0; r < 65536; ++r) rows_at_limit += "x\r\n";
+  std::string wide = std::string(20000, ';') + "\r\n";
+  for (int r = 0; r < 20000; ++r) wide += std::to_string(r) + "\r\n";
+  const std::vector<Case> cases = {
+      {"wide.csv", wide, "has 20,001 columns; a worksheet holds at most 256."},
+      {"long.txt", rows_at_limit + "y\r\n", "has 65,537 rows; a worksheet holds at most 65,536."},
+      {"full.csv", std::string(255, ';') + "z\r\n" + rows_at_limit.substr(3) + "\r\n\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder.File(c.name);
+    WriteText(path, c.text);
+    Exchange in(2);
+    in.Fill({{"keep", "me"}});
+    std::string message;
+    try {
+      in.io.ImportFile(path);
+    } catch (const Error& error) {
+      message = error.what();
+    }
+    if (c.message.empty()) {
+      EXPECT_EQ(message, "");
+      EXPECT_EQ(in.table.ColCount(), 256);
+      EXPECT_EQ(in.table.RowCount(), 65537);
+      EXPECT_EQ(in.table.Cell(255, 1), "z");
+      continue;
+    }
+    EXPECT_EQ(message, "\"" + path + "\" " + c.message);
+    EXPECT_EQ(in.table.ColCount(), 2);
+    EXPECT_EQ(in.table.RowCount(), 2);
+    EXPECT_EQ(in.table.Cell(1, 1), "me");
+  }
+}
+
 }  // namespace
 }  // namespace ln40
