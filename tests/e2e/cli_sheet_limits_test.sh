@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tables at the limits of a worksheet (65,536 rows, 256 columns): a race of more reads than
 # one sheet holds is saved whole across further sheets, a runner sheet too long is refused
-# without costing the other outputs.
+# without costing the other outputs, and a runner sheet file beyond a sheet is refused before
+# the program makes room for it.
 set -u
 cli=$1
 work=$(mktemp -d)
@@ -65,6 +66,33 @@ check "the refusal names the file and the limit" grep -q \
 check "no workbook" test ! -e "$work/full.xls"
 check "the table is written after the refused save" grep -q "^2,7,Time" "$work/full_table.csv"
 check "the acknowledgements are written" cmp "$work/full.acks" <(printf '+\r+\r')
+
+# A runner sheet of 149 kB that would span 20,001 columns and 20,001 rows: every command
+# refuses it before it makes room, under a memory limit far below what the table would take.
+awk 'BEGIN {
+  for (i = 0; i < 20000; i++) printf ","
+  printf "\r\n"
+  for (i = 0; i < 20000; i++) printf "%d\r\n", i
+}' > "$work/wide.csv"
+wide_message='"'"$work"'/wide.csv" has 20,001 columns; a worksheet holds at most 256.'
+limited() { (ulimit -v 2000000; "$@"); }
+limited "$cli" xls2csv "$work/wide.csv" "$work/wide_out.csv" 2> "$work/wide1.err"
+check "xls2csv refuses the wide sheet" test $? -eq 1
+check "xls2csv names the file and the limit" grep -qF "$wide_message" "$work/wide1.err"
+check "xls2csv writes nothing" test ! -e "$work/wide_out.csv"
+limited "$cli" csv2xls "$work/wide.csv" "$work/wide_out.xls" 2> "$work/wide2.err"
+check "csv2xls refuses the wide sheet" grep -qF "$wide_message" "$work/wide2.err"
+check "csv2xls writes nothing" test ! -e "$work/wide_out.xls"
+limited timeout 20 "$cli" serve --sheet "$work/wide.csv" --data-dir "$work/wide_station" --port "$work/no-such-port" \
+  < /dev/null 2> "$work/wide3.err"
+check "serve refuses the wide sheet" test $? -eq 1
+check "serve names the file and the limit" grep -qF "$wide_message" "$work/wide3.err"
+
+# One runner more than a sheet holds, below the header line.
+printf 'Runner,65537,H21,,,,65537,,10:00:00,,,\r\n' | cat "$work/full.csv" - > "$work/long.csv"
+"$cli" csv2xls "$work/long.csv" "$work/long_out.xls" 2> "$work/long_sheet.err"
+check "a runner sheet one row too long is refused" grep -qF \
+  '"'"$work"'/long.csv" has 65,537 rows below its header line; a worksheet holds at most 65,536.' "$work/long_sheet.err"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

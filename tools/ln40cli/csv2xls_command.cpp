@@ -45,7 +45,7 @@ int RunCsv2xls(const std::vector<std::string>& args) {
   sheet_exchange.SetLocale(locale);
   times_exchange.SetLocale(locale);
   LoadRunnerSheet(sheet_exchange, line.Positional()[0]);
-  if (const auto path = line.Value("times")) LoadTableCsv(times, *path);
+  if (const auto path = line.Value("times")) LoadTableCsv(times, *path, kReadTimesCsvBounds);
   SaveBothTables(sheet_exchange, times_exchange, line.Positional()[1]);
   return 0;
 }

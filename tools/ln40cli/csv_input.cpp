@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <span>
 #include <string_view>
@@ -119,7 +120,7 @@ void ForEachRecord(std::span<char> text, char separator, Take take) {
 
 }  // namespace
 
-void LoadTableCsv(TGridTable& table, const std::string& path) {
+void LoadTableCsv(TGridTable& table, const std::string& path, TSheetExtent bounds) {
   std::string bytes = ReadWholeFile(path);
   std::span<char> text(bytes);
   const auto view = [&text] { return std::string_view(text.data(), text.size()); };
@@ -129,21 +130,42 @@ void LoadTableCsv(TGridTable& table, const std::string& path) {
     text = bytes;
   }
 
-  table.ClearBody();
+  // Filled apart and moved in at the end, so that a file refused half-way leaves the table
+  // as it was.
+  TGridTable loaded = table;
+  loaded.ClearBody();
   int rows = 0;
-  std::string cell;  // one buffer for every field
+  std::size_t widest = 0;
+  bool beyond = false;  // a record beyond the bounds was met: the rest is only counted
+  std::string cell;     // one buffer for every field
   ForEachRecord(text, DetectSeparator(view()), [&](const std::vector<std::string_view>& fields) {
     const int row = rows++;
-    if (row >= table.RowCount()) table.SetRowCount(2 * row);  // room for this row and as many more
-    if (static_cast<int>(fields.size()) > table.ColCount()) table.SetColCount(static_cast<int>(fields.size()));
+    widest = std::max(widest, fields.size());
+    // Checked before the table makes room for the record: a short file can ask for a vast one.
+    beyond = beyond || row > bounds.Rows || static_cast<std::int64_t>(fields.size()) > bounds.Cols;
+    if (beyond) return;
+    if (row >= loaded.RowCount()) loaded.SetRowCount(2 * row);  // room for this row and as many more
+    if (static_cast<int>(fields.size()) > loaded.ColCount()) loaded.SetColCount(static_cast<int>(fields.size()));
     // The last field first, so that the row makes room for its cells once.
     for (size_t col = fields.size(); col-- > 0;) {
       if (fields[col].empty() && row > 0) continue;  // the body was just cleared; the header row was not
       cell.assign(fields[col]);
-      table.SetCell(static_cast<int>(col), row, cell);
+      loaded.SetCell(static_cast<int>(col), row, cell);
     }
   });
-  table.SetRowCount(std::max(2, rows));
+  if (beyond) {
+    const std::string subject = "\"" + Utf8ToCp1252(path) + "\"";
+    if (static_cast<std::int64_t>(widest) > bounds.Cols) {
+      throw Error(subject + " has " + CountText(static_cast<std::int64_t>(widest)) + " columns; a " +
+                  (bounds.Cols == kSheetMaxColumns ? "worksheet" : "table") + " holds at most " +
+                  CountText(bounds.Cols) + ".");
+    }
+    throw Error(subject + " has " + CountText(rows - 1) + " rows below its header line; a " +
+                (bounds.Rows == kSheetMaxRows ? "worksheet" : "table") + " holds at most " + CountText(bounds.Rows) +
+                ".");
+  }
+  loaded.SetRowCount(std::max(2, rows));
+  table = std::move(loaded);
 }
 
 }  // namespace ln40::cli

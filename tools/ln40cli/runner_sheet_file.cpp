@@ -26,7 +26,7 @@ bool EndsWithIgnoringCase(const std::string& text, const std::string& ending) {
 
 void LoadRunnerSheet(TGridExcelIO& exchange, const std::string& path) {
   if (EndsWithIgnoringCase(path, ".csv")) {
-    LoadTableCsv(exchange.Table(), path);
+    LoadTableCsv(exchange.Table(), path, kRunnerSheetCsvBounds);
   } else {
     OpenRunnerSheet(exchange, path, RunnerSheetHeadings());
   }

@@ -20,7 +20,7 @@ int RunXml(const std::vector<std::string>& args) {
   if (line.Positional().size() != 2) throw Error("xml takes IN.csv and OUT.xml");
   TGridTable times;
   SetUpReadTimesTable(times);
-  LoadTableCsv(times, line.Positional()[0]);
+  LoadTableCsv(times, line.Positional()[0], kReadTimesCsvBounds);
   SaveTableAsXml(times, ReadTimesHeadings(), line.Positional()[1]);
   return 0;
 }
