@@ -1,6 +1,8 @@
 #include "sheet/entry_import.h"
 
+#include <algorithm>
 #include <exception>
+#include <string>
 
 #include "sheet/runner_sheet.h"
 #include "text/codepage.h"
@@ -22,8 +24,30 @@ const OpenDialogOptions& EntryFileDialogOptions() {
   return options;
 }
 
+namespace {
+
+bool BodyRowIsEmpty(const TGridTable& sheet, int row) {
+  for (int col = 0; col < sheet.ColCount(); ++col) {
+    if (!sheet.Cell(col, row).empty()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TEntryImportHandlers::TEntryImportHandlers(TGridTable& sheet, EntryImportState& state, EntryImportWindow& window)
+    : sheet_(sheet), state_(state), window_(window) {
+  const int body_rows = sheet.RowCount() - 1 - (BodyRowIsEmpty(sheet, 1) ? 1 : 0);
+  room_ = std::max(0, runner_sheet::kMaxRows - body_rows);
+}
+
 void TEntryImportHandlers::StartTag(const std::string& name, const TAttrList& attributes) {
   if (name == "SingleEntry") {
+    // Checked before the row is added: a file can hold far more entries than a sheet rows.
+    if (rows_added_ >= room_) {
+      out_of_room_ = true;
+      throw Error("The runner sheet has no room for more entries");
+    }
     const int before = sheet_.RowCount();
     sheet_.AddRow();
     rows_added_ += sheet_.RowCount() - before;
@@ -83,17 +107,6 @@ void TEntryImportHandlers::WriteLastRow(int col, const std::string& text) {
   sheet_.SetCell(col, sheet_.RowCount() - 1, text);
 }
 
-namespace {
-
-bool BodyRowIsEmpty(const TGridTable& sheet, int row) {
-  for (int col = 0; col < sheet.ColCount(); ++col) {
-    if (!sheet.Cell(col, row).empty()) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 int ImportEntryFile(const std::string& path, TGridTable& sheet, EntryImportState& state, EntryImportWindow& window) {
   TXmlScanner scanner;
   scanner.SetFilename(path);
@@ -115,6 +128,14 @@ int ImportEntryFile(const std::string& path, TGridTable& sheet, EntryImportState
     scanner.Execute();
   } catch (...) {
     error = std::current_exception();
+  }
+  if (handlers.RanOutOfRoom()) {
+    // Refused whole: the entries added go again, and the sheet is as it was.
+    sheet.DeleteRow(sheet.RowCount() - handlers.RowsAdded(), handlers.RowsAdded());
+    window.SetAutosaveIndicatorVisible(false);
+    static_assert(runner_sheet::kMaxRows == 65536, "the message names the limit");
+    throw Error("The entry file " + Utf8ToCp1252(path) + " has more entries than the runner sheet has room for: " +
+                "a worksheet holds at most 65,536 rows. Nothing was imported.");
   }
   if (BodyRowIsEmpty(sheet, 1)) sheet.DeleteRow(1);
   window.SetAutosaveIndicatorVisible(false);

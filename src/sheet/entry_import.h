@@ -71,11 +71,12 @@ class EntryImportWindow {
 const OpenDialogOptions& EntryFileDialogOptions();
 
 // The three handlers of one import. Rows go to `sheet`, the race name to `window`; `state`
-// outlives the import.
+// outlives the import. A SingleEntry beyond the rows a runner sheet has (runner_sheet::
+// kMaxRows, the empty first row that the import removes not counted) ends the scan with an
+// Error, before its row is added.
 class TEntryImportHandlers {
  public:
-  TEntryImportHandlers(TGridTable& sheet, EntryImportState& state, EntryImportWindow& window)
-      : sheet_(sheet), state_(state), window_(window) {}
+  TEntryImportHandlers(TGridTable& sheet, EntryImportState& state, EntryImportWindow& window);
 
   void StartTag(const std::string& name, const TAttrList& attributes);
   void EmptyTag(const std::string& name, const TAttrList& attributes);
@@ -87,6 +88,8 @@ class TEntryImportHandlers {
 
   // Rows SingleEntry appended during this import.
   int RowsAdded() const { return rows_added_; }
+  // Whether the scan ended at an entry the sheet had no room for.
+  bool RanOutOfRoom() const { return out_of_room_; }
 
  private:
   void ReadPerson(const TAttrList& attributes);
@@ -96,6 +99,8 @@ class TEntryImportHandlers {
   EntryImportState& state_;
   EntryImportWindow& window_;
   int rows_added_ = 0;
+  int room_ = 0;             // entries the sheet has room for
+  bool out_of_room_ = false;
   bool entry_seen_ = false;  // a SingleEntry started in this import
 };
 
@@ -108,7 +113,9 @@ class TEntryImportHandlers {
 // reason before anything is shown or changed. External entities the scanner refuses (a file
 // outside the entry file's folder, reached through a link, no regular file, larger than
 // 1 MB) give nothing to the sheet; once the scan has ended they are thrown as one Error that
-// names each of them and why.
+// names each of them and why. A file with more entries than the sheet has room for is
+// refused whole: the scan ends, the rows it added are taken out again, and an Error naming
+// the file and the limit is thrown.
 int ImportEntryFile(const std::string& path, TGridTable& sheet, EntryImportState& state, EntryImportWindow& window);
 
 // The command "Get data from klubben online": the open dialog, then ImportEntryFile.

@@ -23,6 +23,9 @@ constexpr int kId = 9;          // "Kid"
 constexpr int kFinish = 10;     // "Inkomst"
 constexpr int kNetTime = 11;    // "Sluttid"
 constexpr int kColumnCount = 12;
+// The most body rows a runner sheet has: what one worksheet holds, since the sheet is saved
+// and opened as one sheet.
+constexpr int kMaxRows = 65536;
 }  // namespace runner_sheet
 
 // The twelve headings (Windows-1252: the ø of "Kjønn" and "Løype" is one byte).

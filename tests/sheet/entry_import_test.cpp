@@ -284,6 +284,49 @@ TEST_F(EntryImport, ScanErrorKeepsTheRowsAndIsThrownAfterTheCleanUp) {
   EXPECT_EQ(window_.indicator, (std::vector<bool>{true, false}));
 }
 
+// A runner sheet is saved as one worksheet: an entry file with more entries than it has
+// room for is refused whole, before the row too many is added.
+TEST_F(EntryImport, MoreEntriesThanTheSheetHasRoomForAreRefusedWhole) {
+  std::string entries;
+  for (int i = 0; i < 3; ++i) entries += "<SingleEntry><Person><Given>x</Given></Person></SingleEntry>";
+  struct Case {
+    const char* name;
+    int rows;              // body rows before the import
+    bool first_row_empty;  // as in a new sheet: the import removes it
+    bool refused;
+  };
+  const std::vector<Case> cases = {
+      {"three entries fill the sheet exactly", kMaxRows - 3, false, false},
+      {"the empty first row that goes does not count", kMaxRows - 2, true, false},
+      {"one entry too many", kMaxRows - 2, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TGridTable sheet;
+    SetUpRunnerSheet(sheet);
+    sheet.SetRowCount(c.rows + 1);
+    for (int row = c.first_row_empty ? 2 : 1; row <= c.rows; ++row) sheet.SetCell(kFirstName, row, "Old");
+    const std::string path = Write("many.xml", EntryFile(entries));
+    std::string message;
+    try {
+      ImportEntryFile(path, sheet, state_, window_);
+    } catch (const Error& error) {
+      message = error.what();
+    }
+    if (c.refused) {
+      EXPECT_EQ(message, "The entry file " + path +
+                             " has more entries than the runner sheet has room for: a worksheet holds at most 65,536 "
+                             "rows. Nothing was imported.");
+      EXPECT_EQ(sheet.RowCount(), c.rows + 1);
+      EXPECT_EQ(sheet.Cell(kFirstName, c.rows), "Old");
+    } else {
+      EXPECT_EQ(message, "");
+      EXPECT_EQ(sheet.RowCount(), kMaxRows + 1);
+      EXPECT_EQ(sheet.Cell(kFirstName, kMaxRows), "x");
+    }
+  }
+}
+
 TEST_F(EntryImport, CommandShowsTheOpenDialog) {
   FakeOpenDialog dialog;
   RunEntryImportCommand(dialog, sheet_, state_, window_);  // cancelled
