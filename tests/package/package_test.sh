@@ -40,6 +40,7 @@ for file in ./usr/bin/ln40util ./usr/bin/ln40cli ./usr/bin/ln40sim ./usr/share/a
             ./usr/share/icons/hicolor/scalable/apps/ln40util.svg ./usr/lib/udev/rules.d/60-ln40util.rules; do
   check "holds $file" grep -qx -- "$file" "$work/files"
 done
+check "holds ln40cli's PDF module in the library folder" grep -qE '^\./usr/lib/(.+/)?ln40util/ln40cli-pdf\.so$' "$work/files"
 dpkg-deb -e "$deb" "$work/control.d"
 check "postinst is valid shell" sh -n "$work/control.d/postinst"
 check "postrm is valid shell" sh -n "$work/control.d/postrm"
@@ -53,8 +54,9 @@ check "desktop entry starts ln40util" grep -qx 'Exec=ln40util' "$root/usr/share/
 if command -v desktop-file-validate > /dev/null; then
   check "desktop entry is valid" desktop-file-validate "$root/usr/share/applications/ln40util.desktop"
 fi
-for program in ln40util ln40cli ln40sim; do
-  check "$program finds its libraries" test "$(ldd "$bin/$program" | grep -c 'not found')" -eq 0
+module=$(find "$root/usr/lib" -name ln40cli-pdf.so)
+for program in "$bin/ln40util" "$bin/ln40cli" "$bin/ln40sim" "$module"; do
+  check "${program##*/} finds its libraries" test "$(ldd "$program" | grep -c 'not found')" -eq 0
 done
 
 "$bin/ln40cli" --help > "$work/help.txt" 2>&1
@@ -71,6 +73,13 @@ check "installed ln40sim --help" test $? -eq 0
 check "installed ln40cli feed" test $? -eq 0
 check "feed table" cmp "$work/out.csv" "$data/race_day_expected.csv"
 check "feed acknowledgements" cmp "$work/acks.bin" <(printf '+\r+\r+\r+\r+\r')
+
+# The installed ln40cli finds its PDF module and prints.
+printf '%s\r\n' 'Fornavn,Etternavn,Klasse,Klubb,Kjønn,Løype,Startnr,Brikkenr,Starttid,Kid,Inkomst,Sluttid' \
+  'Kari,Nordmann,D21,Club 1,,,1,,10:00:00,1,,00:31:12' > "$work/sheet.csv"
+"$bin/ln40cli" results "$work/sheet.csv" "$work/results.htm" --pdf "$work/results.pdf" 2> "$work/pdf.err"
+check "installed ln40cli results --pdf" test $? -eq 0 || cat "$work/pdf.err"
+check "results PDF" grep -q '^%PDF' "$work/results.pdf"
 
 # Installed, the program keeps its files in the user's data folder, not beside itself.
 XDG_DATA_HOME="$work/xdg" "$bin/ln40cli" feed "$data/race_day.txt" --nulltime 10:00:00 --locale nb-NO \
