@@ -5,12 +5,17 @@
 #include "app/timing_session.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -409,6 +414,194 @@ TEST_F(TimingSessionTest, TheHeadlessStationOpensALostLineAgainEverySecondTheWin
     EXPECT_EQ(session->Link().Connected(), reconnect);
     session.reset();
   }
+}
+
+// ---- files in every state the folder can put them in ---------------------------------------
+
+// What can stand at the place of a file the station writes on its own. Full: the logs'
+// disk has a few bytes left (through the logs' file calls; the other files see no change).
+enum class FileState { Normal, Missing, Folder, Pipe, LinkToFile, DanglingLink, LinkToPipe, ReadOnly, Full, Count };
+
+const char* const kFileStateNames[] = {"normal",           "missing",         "a folder",
+                                       "a named pipe",     "a link to a file", "a dangling link",
+                                       "a link to a pipe", "read-only",        "full"};
+
+// A disk with `room` bytes left for the logs: a write gets what fits, then ENOSPC.
+struct LogDisk {
+  size_t room = SIZE_MAX;
+  LogFileCalls Calls() {
+    LogFileCalls calls;
+    calls.write = [this](int fd, const void* bytes, size_t count) -> ssize_t {
+      if (room == 0) {
+        errno = ENOSPC;
+        return -1;
+      }
+      const ssize_t written = ::write(fd, bytes, std::min(count, room));
+      if (written > 0 && room != SIZE_MAX) room -= static_cast<size_t>(written);
+      return written;
+    };
+    return calls;
+  }
+};
+
+// A hang is the fault looked for: SIGALRM ends the test with what was being done.
+char g_doing[256];
+void SayWhereItHung(int) {
+  static const char kHung[] = "hung while ";
+  [[maybe_unused]] ssize_t ignored = ::write(2, kHung, sizeof kHung - 1);
+  ignored = ::write(2, g_doing, std::strlen(g_doing));
+  ::_exit(1);
+}
+
+// Every line is a whole line of its log: lines glued together or cut short fail.
+bool OnlyWholeLines(const fs::path& log, const std::regex& line) {
+  std::error_code error;
+  if (!fs::is_regular_file(log, error)) return true;
+  const std::string text = ReadAll(log);
+  size_t begin = 0;
+  for (size_t end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", begin)) {
+    if (!std::regex_match(text.substr(begin, end - begin), line)) return false;
+    begin = end + 2;
+  }
+  return begin == text.size();
+}
+
+// A property: whatever stands at the place of the logs, the journal, the autosave or the data
+// folder itself, and however it changes between lines, every line from the reader is
+// acknowledged and put in the read-times table, nothing hangs, each log keeps whole lines
+// only, and once the folder is put right the stop writes everything: the journal holds
+// every line the test did not remove with its files, in order and once. LN40_FILE_STATES_SEED
+// and LN40_FILE_STATES_STEPS run other and longer sequences.
+TEST_F(TimingSessionTest, EveryLineIsHandledWhateverStandsAtThePlaceOfItsFiles) {
+  const char* seed_text = std::getenv("LN40_FILE_STATES_SEED");
+  const char* steps_text = std::getenv("LN40_FILE_STATES_STEPS");
+  const unsigned seed = seed_text ? static_cast<unsigned>(std::strtoul(seed_text, nullptr, 10)) : 20261211u;
+  const int steps = steps_text ? std::atoi(steps_text) : 60;
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  const auto pick = [&](int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); };
+
+  const fs::path elsewhere = folder_.string() + "-elsewhere";
+  fs::remove_all(elsewhere);
+  fs::create_directories(elsewhere);
+  ASSERT_EQ(::mkfifo((elsewhere / "pipe").c_str(), 0644), 0);
+  const std::vector<std::string> names = {"Chronex.log",  "BFG_Test race_10.10.04.log", "journal.sqlite",
+                                          "journal.sqlite-wal", "autosave.xls", "autosave.bak", ""};  // "": the folder
+  const std::regex chronex_line(R"(("[A-F]","\d","\d","\d*","[^"]*","[^"]*",00000,0000,0000)?)");
+  const std::regex bfg_line(R"("Test race"\|"\d*"\|"10\.10\.04"\|"[^"]*"\|""\|)");
+
+  struct sigaction on_alarm {};
+  on_alarm.sa_handler = SayWhereItHung;
+  ::sigaction(SIGALRM, &on_alarm, nullptr);
+
+  PtyReader reader;
+  reader.SetNonBlocking();
+  LogDisk disk;
+  auto session = NewSession();
+  session->Station().Logs().SetFileCalls(disk.Calls());
+  session->Start();
+  session->OpenPort(reader.Path());
+  WaitOnAQuietLine();
+
+  // Puts `state` at the place of `name`, after putting the place right.
+  const auto put = [&](const std::string& name, FileState state) {
+    const fs::path path = name.empty() ? folder_ : folder_ / name;
+    std::error_code ignored;
+    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    if (name.empty()) {
+      if (!fs::is_directory(folder_)) fs::remove(folder_, ignored);
+      fs::create_directories(folder_, ignored);
+    } else if (!fs::is_regular_file(fs::symlink_status(path, ignored))) {
+      fs::remove_all(path, ignored);
+    } else {
+      fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    switch (state) {
+      case FileState::Missing: fs::remove_all(path, ignored); break;
+      case FileState::Folder:
+        if (!name.empty()) fs::remove(path, ignored);
+        fs::create_directories(path, ignored);
+        break;
+      case FileState::Pipe:
+        fs::remove_all(path, ignored);
+        ::mkfifo(path.c_str(), 0644);
+        break;
+      case FileState::LinkToFile:
+      case FileState::DanglingLink:
+      case FileState::LinkToPipe:
+        fs::remove_all(path, ignored);
+        // Each name has a file of its own elsewhere (which an append through a dangling link
+        // creates); all share the pipe.
+        if (state == FileState::LinkToFile) std::ofstream(elsewhere / ("file " + name), std::ios::app);
+        if (state == FileState::DanglingLink) fs::remove(elsewhere / ("nothing " + name), ignored);
+        fs::create_symlink(elsewhere / (state == FileState::LinkToFile   ? "file " + name
+                                        : state == FileState::LinkToPipe ? std::string("pipe")
+                                                                         : "nothing " + name),
+                           path, ignored);
+        break;
+      case FileState::ReadOnly:
+        fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove, ignored);
+        break;
+      default: break;
+    }
+  };
+
+  std::vector<std::string> sent;
+  // Lines from here on are in the journal at the end: the test removed journal files (or the
+  // folder) before, and what was in them only while the journal had no copy open is gone.
+  size_t journaled_from = 0;
+  for (int step = 0; step < steps; ++step) {
+    const std::string& name = names[static_cast<size_t>(pick(static_cast<int>(names.size())))];
+    const auto state = static_cast<FileState>(pick(static_cast<int>(FileState::Count)));
+    if (state != FileState::Normal && (name.empty() || name.starts_with("journal"))) journaled_from = sent.size();
+    std::snprintf(g_doing, sizeof g_doing, "step %d: %s is %s\n", step, name.empty() ? "the folder" : name.c_str(),
+                  kFileStateNames[static_cast<int>(state)]);
+    SCOPED_TRACE(g_doing);
+    ::alarm(60);
+    put(name, state);
+    disk.room = state == FileState::Full ? static_cast<size_t>(pick(120)) : SIZE_MAX;
+
+    for (int count = 1 + pick(2); count > 0; --count) {
+      char line[64];
+      const int number = static_cast<int>(sent.size()) + 1;
+      std::snprintf(line, sizeof line, "A01%06d%03d:%02d.%03d\r", number, number / 60, number % 60, pick(1000));
+      sent.push_back(line);
+      const int before = front_.lines;
+      reader.Write(line);
+      ASSERT_TRUE(RunUntil(loop_, [&] { return front_.lines > before; })) << "not handled: " << line;
+      ASSERT_EQ(reader.Read(2), "+\r") << line;
+      TGridTable& table = session->ReadTimes();
+      ASSERT_EQ(table.Cell(read_times::kData, table.RowCount() - 1), line);
+    }
+    if (pick(4) == 0) session->AutosaveTick();
+    EXPECT_TRUE(OnlyWholeLines(folder_ / names[0], chronex_line));
+    EXPECT_TRUE(OnlyWholeLines(folder_ / names[1], bfg_line));
+  }
+
+  std::snprintf(g_doing, sizeof g_doing, "stopping with every file put right\n");
+  for (const std::string& name : names) put(name, FileState::Normal);
+  disk.room = SIZE_MAX;
+  EXPECT_EQ(session->Stop(true), "");
+  ::alarm(0);
+  EXPECT_EQ(Column(session->ReadTimes(), read_times::kData), sent);
+  session.reset();
+  std::vector<std::string> journaled;
+  JournalReader(folder_.string()).ForEachLine([&](const JournalLine& entry) {
+    if (entry.kind == JournalLineKind::Message) journaled.push_back(entry.bytes);
+  });
+  // In order, each line once, none missing since the last removal.
+  auto next = sent.begin();
+  for (const std::string& line : journaled) {
+    next = std::find(next, sent.end(), line);
+    ASSERT_NE(next, sent.end()) << "journaled out of order or twice: " << line;
+    ++next;
+  }
+  const std::vector<std::string> since(sent.begin() + static_cast<std::ptrdiff_t>(journaled_from), sent.end());
+  ASSERT_GE(journaled.size(), since.size());
+  EXPECT_EQ(std::vector<std::string>(journaled.end() - static_cast<std::ptrdiff_t>(since.size()), journaled.end()),
+            since);
+  fs::remove_all(elsewhere);
 }
 
 }  // namespace
