@@ -1,14 +1,16 @@
 #include "app/settings_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "text/codepage.h"
 #include "text/error.h"
 #include "text/file_replace.h"
+#include "text/regular_file.h"
 
 namespace ln40 {
 namespace {
@@ -82,12 +84,18 @@ void MakeFolders(const std::string& path) {
 
 bool TSettingsFile::Open() {
   values_.clear();
-  std::ifstream file(path_, std::ios::binary);
-  if (!file) {
+  // A named pipe or a device in the store's place is neither read nor written: it would
+  // hold the start-up for ever, or take the values.
+  if (OtherThanRegularFileAt(path_) != 0) return false;
+  const std::optional<std::string> bytes = ReadRegularFile(path_);
+  if (!bytes) {
     MakeFolders(path_);
-    std::ofstream created(path_, std::ios::binary | std::ios::app);
-    return static_cast<bool>(created);
+    const RegularFile created = OpenRegularFile(path_, O_WRONLY | O_CREAT | O_APPEND);
+    if (!created) return false;
+    ::close(created.fd);
+    return true;
   }
+  std::istringstream file(*bytes);
   std::string line;
   while (std::getline(file, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -149,6 +157,9 @@ void TSettingsFile::Save() const {
   const std::string bytes = out.str();
 
   MakeFolders(path_);
+  if (const mode_t other = OtherThanRegularFileAt(path_); other != 0) {
+    throw Error("Cannot write " + Utf8ToCp1252(path_) + ": " + NotARegularFileText(other));
+  }
   // Replaced as every file the program writes: a link planted in a shared folder is not
   // followed, and a crash leaves the old store or the new one.
   if (const FileReplaceFailure failure = TryReplaceFile(path_, bytes)) {

@@ -124,6 +124,20 @@ TEST_F(SettingsStoreTest, UnwritableStoreAtCloseWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
+// A named pipe in the store's place would hold the start-up for ever in open(): it is
+// neither read nor written, and the load and the save fail as for any unreadable store.
+TEST_F(SettingsStoreTest, ANamedPipeInTheStoresPlaceIsNeitherReadNorWritten) {
+  std::filesystem::create_directories(folder_ + "/vexa");
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);
+  TSettingsFile store(path_);
+  StationOptions options;
+  options.nulltime = "10:00:00";
+  LoadSettings(store, options);
+  EXPECT_EQ(options.nulltime, "10:00:00");
+  EXPECT_THROW(SaveSettings(store, options), Error);
+  EXPECT_TRUE(std::filesystem::is_fifo(path_));
+}
+
 TEST_F(SettingsStoreTest, SaveKeepsTheMailAddressAndOddTexts) {
   TSettingsFile store(path_);
   WriteMailAddress(store, "timing@example.org");
