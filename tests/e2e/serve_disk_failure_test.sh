@@ -8,8 +8,8 @@
 # before the failure as well as those it kept in memory. In both cases: every message is
 # acknowledged while the folder cannot be written (none is sent twice), the warning shows
 # on stderr until the journal is written again, and the journal then holds every line in
-# order, once, acknowledged and handled. The logs are not looked at: lines they lose while
-# the disk is full are reported and are another matter.
+# order, once, acknowledged and handled. The logs lose the lines the disk has no room for
+# (each reported), but every line they hold is whole: none is cut short or glued to the next.
 # Needs root for the mounts; without them the test is skipped (status 77).
 set -u
 cli=$1
@@ -27,6 +27,12 @@ cleanup() {
 }
 trap cleanup EXIT
 source "$(dirname "$0")/test_helpers.sh"
+# whole_lines FILE PATTERN: every line of FILE ends in CR LF and matches the extended regular
+# expression PATTERN whole.
+whole_lines() {
+  [ ! -s "$1" ] || [ "$(tail -c 2 "$1" | od -An -c | tr -d ' ')" = '\r\n' ] || return 1
+  LC_ALL=C awk -v pattern="^($2)\r\$" '$0 !~ pattern { exit 1 }' "$1"
+}
 mount_tmpfs() {  # mount_tmpfs DIR: a 8 MB tmpfs on DIR
   mkdir -p "$1" && mount -t tmpfs -o size=8m tmpfs "$1" 2> "$work/mount.err" && mounts+=("$1")
 }
@@ -89,6 +95,10 @@ station() {
     awk -F, 'NR > 1 && $1 != NR - 1 { exit 1 }' "$dir/journal.csv"
   check "$name: the autosave is written again, with the runner sheet at the end" \
     cmp -s <("$cli" xls2csv "$data/autosave.xls" --locale nb-NO) "$dir/sheet.csv"
+  check "$name: every line of Chronex.log is whole" \
+    whole_lines "$data/Chronex.log" '("[A-F]","[0-9]","[0-9]","[0-9]*","[^"]*","[^"]*",00000,0000,0000)?'
+  check "$name: every line of the BFG log is whole" \
+    whole_lines "$(echo "$data"/BFG_*.log)" '"Test race"[|]"[0-9]*"[|]"10[.]10[.]04"[|]"[^"]*"[|]""[|]'
 }
 
 # --- A full disk ---------------------------------------------------------------------------
