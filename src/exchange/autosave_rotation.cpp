@@ -98,7 +98,9 @@ Error FileError(const std::string& what, const std::string& path, int error_numb
 
 // The whole content of a regular file; throws when it cannot be read.
 std::string ReadBytes(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  // Only regular files come here; should one be swapped for a pipe meanwhile, the open
+  // must not wait for its writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) throw FileError("Cannot open ", path, errno);
   std::string bytes;
   char buffer[65536];
