@@ -7,6 +7,7 @@
 
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/regular_file.h"
 #include "timing/timing_logs.h"
 
 namespace ln40 {
@@ -54,6 +55,14 @@ class IndicatorShown {
 // from an earlier run (or half updated by this one) is never mailed as today's data.
 void WriteMailWorkbook(const MailCommandContext& context, const std::string& path) {
   if (!context.writeWorkbook) return;
+  // A named pipe, a folder or a device under the name is not the program's: it is neither
+  // written into (a pipe that nobody reads would hold the window) nor removed.
+  if (const mode_t other = OtherThanRegularFileAt(path); other != 0) {
+    if (context.note) {
+      context.note(std::string(kMailWorkbookName) + " could not be written: " + NotARegularFileText(other));
+    }
+    return;
+  }
   try {
     context.writeWorkbook(path);
   } catch (const std::exception& error) {

@@ -1,6 +1,7 @@
 #include "reports/mail_command.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -213,6 +214,15 @@ TEST_F(MailCommandTest, AWorkbookThatCannotBeWrittenIsNeverMailedFromAnEarlierRu
   EXPECT_FALSE(fs::exists(Record()));
   // No message box for the export itself; the status line tells why.
   EXPECT_EQ(notes_, std::vector<std::string>{"mail.xls could not be written: Cannot create file mail.xls"});
+}
+
+TEST_F(MailCommandTest, ANamedPipeCalledMailXlsIsNeitherWrittenIntoNorRemoved) {
+  ASSERT_EQ(::mkfifo(Path("mail.xls").c_str(), 0644), 0);
+  EXPECT_EQ(FailureOf(), "MAPI Error: (11) \"A specified attachment was not found\"");
+  EXPECT_TRUE(written_.empty());
+  EXPECT_TRUE(fs::is_fifo(folder_ / "mail.xls"));
+  EXPECT_EQ(notes_,
+            std::vector<std::string>{"mail.xls could not be written: It is a named pipe (FIFO), not a regular file"});
 }
 
 TEST_F(MailCommandTest, ComposerOutcomesAndTheirMessages) {
