@@ -251,13 +251,13 @@ TGridTable::TGridTable(int col_count) {
 
 TGridTable::RowData TGridTable::NewRow() const { return RowData(); }
 
-const std::string& TGridTable::RowData::Text(size_t col) const {
-  return col < cells.size() ? cells[col] : kEmptyText;
-}
+const std::string& TGridTable::EmptyText() { return kEmptyText; }
 
 void TGridTable::RowData::SetText(size_t col, const std::string& text) {
   if (col < cells.size()) {
     cells[col] = text;
+  } else if (col == cells.size()) {
+    if (!text.empty()) cells.push_back(text);  // safe when `text` is one of the row's cells
   } else if (!text.empty()) {
     std::string copy = text;  // growing moves the row's cells, and `text` may be one of them
     cells.resize(col + 1);
@@ -265,12 +265,6 @@ void TGridTable::RowData::SetText(size_t col, const std::string& text) {
   }
 }
 
-bool TGridTable::InTable(int col, int row) const {
-  return col >= 0 && row >= 0 && col < ColCount() && row < RowCount();
-}
-
-int TGridTable::RowCount() const { return static_cast<int>(rows_.size()); }
-int TGridTable::ColCount() const { return static_cast<int>(widths_.size()); }
 
 const TGridTable::SpanAttr* TGridTable::FindCover(int col, int row, int& top_row) const {
   if (span_count_ == 0) return nullptr;
@@ -287,7 +281,7 @@ const TGridTable::SpanAttr* TGridTable::FindCover(int col, int row, int& top_row
   return nullptr;
 }
 
-const std::string& TGridTable::Cell(int col, int row) const {
+const std::string& TGridTable::CoveredCell(int col, int row) const {
   if (!InTable(col, row)) return kEmptyText;
   int top = row;
   if (const SpanAttr* span = FindCover(col, row, top)) {
@@ -303,7 +297,13 @@ void TGridTable::SetCell(int col, int row, const std::string& text) {
     col = span->col;
     row = top;
   }
-  rows_[static_cast<size_t>(row)].SetText(static_cast<size_t>(col), text);
+  RowData& data = rows_[static_cast<size_t>(row)];
+  // A row filled for the first time takes room for as many cells as the row above holds:
+  // a sheet filled row by row (an import) then grows each row once instead of cell by cell.
+  if (data.cells.empty() && !text.empty() && row > 0) {
+    data.cells.reserve(std::max(static_cast<size_t>(col) + 1, rows_[static_cast<size_t>(row) - 1].cells.size()));
+  }
+  data.SetText(static_cast<size_t>(col), text);
 }
 
 int TGridTable::UsedWidth(int row) const {

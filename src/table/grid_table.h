@@ -63,7 +63,12 @@ class TGridTable {
   // table is ignored. A cell covered by a merge reads and writes the merge's top-left cell.
   // Both are O(1) (plus the few merges near the cell, when the table has merges), but for a
   // write that grows the row's stored cells out to the cell.
-  const std::string& Cell(int col, int row) const;
+  const std::string& Cell(int col, int row) const {
+    // Inline for the common case, a table without merges: imports, exports and the view
+    // read every cell of large tables.
+    if (span_count_ == 0 && InTable(col, row)) return rows_[static_cast<size_t>(row)].Text(static_cast<size_t>(col));
+    return CoveredCell(col, row);
+  }
   void SetCell(int col, int row, const std::string& text);
 
   // Every cell of `row` from this column on reads as the empty text, so a walk over the
@@ -71,9 +76,9 @@ class TGridTable {
   // merge over the row, whichever is further right; 0 for a row outside the table.
   int UsedWidth(int row) const;
 
-  int RowCount() const;
+  int RowCount() const { return static_cast<int>(rows_.size()); }
   void SetRowCount(int count);  // never below 2
-  int ColCount() const;
+  int ColCount() const { return static_cast<int>(widths_.size()); }
   void SetColCount(int count);  // never below 1
 
   // Writes text i into Cells[i, 0] for i < ColCount(); further texts are ignored.
@@ -184,7 +189,7 @@ class TGridTable {
     RowKind kind = RowKind::Body;
 
     // The text of column `col` (0 <= col < ColCount()); the empty text beyond `cells`.
-    const std::string& Text(size_t col) const;
+    const std::string& Text(size_t col) const { return col < cells.size() ? cells[col] : EmptyText(); }
     // Grows `cells` up to `col` for a non-empty text; an empty one beyond them is not stored.
     // `text` may be a cell of this row.
     void SetText(size_t col, const std::string& text);
@@ -192,7 +197,12 @@ class TGridTable {
   class SortKeys;
 
   RowData NewRow() const;
-  bool InTable(int col, int row) const;
+  static const std::string& EmptyText();
+  bool InTable(int col, int row) const {
+    return col >= 0 && row >= 0 && col < ColCount() && row < RowCount();
+  }
+  // Cell() where merges may cover the cell, or outside the table.
+  const std::string& CoveredCell(int col, int row) const;
   // The merge covering (col, row) and the row of its top-left cell, or nullptr.
   const SpanAttr* FindCover(int col, int row, int& top_row) const;
   // Raw structure changes: no minimum, no checks beyond the preconditions in the .cpp.
