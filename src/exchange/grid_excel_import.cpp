@@ -73,18 +73,20 @@ std::string WithCrLfLineBreaks(const std::string& text) {
 }
 
 // A rendered cell as table text: Windows-1252 (characters it lacks become "?") with CR LF
-// line breaks. Plain ASCII, nearly every cell, is narrowed as it is checked.
+// line breaks. Nearly every cell is plain ASCII without line breaks, narrowed as it is
+// checked in one pass simple enough for the compiler to do many characters at a time.
 void ToTableText(std::u16string_view rendered, std::string& text) {
   text.resize(rendered.size());
   char* out = text.data();
+  unsigned bits = 0;    // every character's bits: 0x80 or above when one is not ASCII
+  unsigned breaks = 0;  // not 0 when there is a CR or an LF
   for (size_t i = 0; i < rendered.size(); ++i) {
     const char16_t c = rendered[i];
-    if (c >= 0x80 || c == u'\r' || c == u'\n') {
-      text = WithCrLfLineBreaks(Utf16ToCp1252(rendered));
-      return;
-    }
     out[i] = static_cast<char>(c);
+    bits |= c;
+    breaks |= static_cast<unsigned>(c == u'\r') | static_cast<unsigned>(c == u'\n');
   }
+  if (bits >= 0x80 || breaks != 0) text = WithCrLfLineBreaks(Utf16ToCp1252(rendered));
 }
 
 }  // namespace
