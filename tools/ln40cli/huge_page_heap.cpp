@@ -2,10 +2,13 @@
 
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 namespace ln40::cli {
 namespace {
@@ -18,7 +21,7 @@ std::uintptr_t RoundUp(std::uintptr_t value, std::uintptr_t to) { return (value 
 
 }  // namespace
 
-void UseHugePagesForTheHeap() {
+void UseHugePagesForTheHeap(std::size_t expected) {
   // The heap grows by the step beyond each block that makes it grow, and blocks up to the
   // limit (a table's row list, a file read whole) come from it rather than from mappings of
   // their own.
@@ -30,7 +33,22 @@ void UseHugePagesForTheHeap() {
   std::free(block);
   const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
   const std::uintptr_t from = RoundUp(start, kHugePage);
-  if (end > from) madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
+  if (end <= from) return;
+  madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+  // The kernel's own prefault writes nothing into the pages, so the heap can be in use on
+  // this thread meanwhile. A kernel without it says EINVAL and the pages come in as touched.
+  const std::size_t prefault = std::min<std::size_t>(RoundUp(expected, kHugePage), end - from);
+  if (prefault > 0) {
+    std::thread([from, prefault] { madvise(reinterpret_cast<void*>(from), prefault, MADV_POPULATE_WRITE); }).detach();
+  }
+#endif
+}
+
+std::size_t ExpectedHeapForFile(const std::string& file_name) {
+  struct stat info {};
+  if (::stat(file_name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+  return static_cast<std::size_t>(info.st_size) * 4;
 }
 
 }  // namespace ln40::cli

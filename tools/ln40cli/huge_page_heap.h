@@ -7,8 +7,18 @@
 // transparent huge pages, so that one fault brings in 2 MiB. Only advice: where the system
 // gives no huge pages the heap works as before, and a heap that outgrows the step grows on as
 // usual. Not for the long-running station, whose latency matters more than its faults.
+#include <cstddef>
+#include <string>
+
 namespace ln40::cli {
 
-void UseHugePagesForTheHeap();
+// `expected` is about how much of the heap the command will use. The kernel brings in that
+// much of the new heap on another thread at once (clearing memory is most of the cost of a
+// fault), while this thread goes on reading the input; 0 leaves every page to its first touch.
+void UseHugePagesForTheHeap(std::size_t expected = 0);
+
+// About the heap a command needs for a workbook or text file of this name opened into a
+// table: a few times the file's size (the table's cells are larger than the file's records).
+std::size_t ExpectedHeapForFile(const std::string& file_name);
 
 }  // namespace ln40::cli

@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "csv_output.h"
+#include "huge_page_heap.h"
 #include "locale_options.h"
 #include "sheet/runner_sheet.h"
 #include "text/error.h"
@@ -33,6 +34,7 @@ int RunXls2csv(const std::vector<std::string>& args) {
   const CommandLine line(args, option_spec);
   if (line.Positional().empty() || line.Positional().size() > 2) throw Error("xls2csv takes IN and an optional OUT");
 
+  UseHugePagesForTheHeap(ExpectedHeapForFile(line.Positional()[0]));
   TGridTable sheet;
   SetUpRunnerSheet(sheet);
   TGridExcelIO exchange(sheet);
