@@ -177,6 +177,9 @@ void GridView::dataChanged(const QModelIndex& top_left, const QModelIndex& botto
     if (now == looked_at_) return;
     looked_at_ = now;
   }
+  // While a layout is pending Qt leaves the repaint to it, and the layout after appended
+  // rows paints only from the first new row down: the changed rows above go with it.
+  if (pending_layout_ == PendingLayout::kInserted) inserted_from_ = std::min(inserted_from_, top_left.row());
   QTableView::dataChanged(top_left, bottom_right, roles);
 }
 
