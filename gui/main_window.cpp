@@ -652,7 +652,8 @@ void MainWindow::SetAutosaveIndicator(bool shown) {
 
 void MainWindow::ShowStatus(const std::string& text) {
   const QString note = ToQtMessage(text);
-  status_note_->setText(note);
+  // One line on the status line; the detail after it is in the tool tip.
+  status_note_->setText(note.section(QLatin1Char('\n'), 0, 0));
   status_note_->setToolTip(note);
   status_note_timer_->start();
 }
@@ -668,8 +669,12 @@ void MainWindow::ShowError(const std::string& text) {
   // A timer that fails the same way every few seconds would stack box upon box.
   if (open_errors_.contains(message)) return;
   open_errors_.insert(message);
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("ln40util"), message, QMessageBox::Ok, this);
+  // The first line is the message; a detail after it (the failing system call) is shown on request.
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("ln40util"), message.section(QLatin1Char('\n'), 0, 0),
+                  QMessageBox::Ok, this);
   box.setObjectName(QStringLiteral("ErrorBox"));
+  const QString detail = message.section(QLatin1Char('\n'), 1);
+  if (!detail.isEmpty()) box.setDetailedText(detail);
   box.exec();
   open_errors_.remove(message);
 }

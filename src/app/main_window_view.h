@@ -39,6 +39,9 @@ class MainWindowView : public PortListControls {
   virtual void SetLogPathLabel(const std::string& text) = 0;
   virtual void ShowActivityLamp() = 0;
   virtual void SetAutosaveIndicator(bool shown) = 0;
+  // The texts of ShowStatus and ShowError: the first line is what the user reads; a line
+  // after it is a detail for whoever helps (the failing system call), shown on request.
+
   // A note on the status line that needs no answer (a log line that could not be written,
   // an error while receiving); never a modal box, which would stall the reception.
   virtual void ShowStatus(const std::string& text) = 0;

@@ -19,28 +19,6 @@
 namespace ln40 {
 namespace {
 
-const char* ComErrorText(int code) {
-  switch (code) {
-    case EComPort::kOpen: return "Unable to open com port";
-    case EComPort::kWrite: return "WriteFile function failed";
-    case EComPort::kRead: return "ReadFile function failed";
-    case EComPort::kPurge: return "PurgeComm function failed";
-    case EComPort::kSetState: return "SetCommState function failed";
-    case EComPort::kSetTimeouts: return "SetCommTimeouts failed";
-    case EComPort::kSetup: return "SetupComm function failed";
-    case EComPort::kClearError: return "ClearCommError function failed";
-    case EComPort::kModemStatus: return "GetCommModemStatus function failed";
-    case EComPort::kRegistry: return "Registry error";
-    default: return "Serial port error";
-  }
-}
-
-std::string ComErrorMessage(int code, int os_error) {
-  std::string text = ComErrorText(code);
-  if (os_error != 0) text += " (win error code: " + std::to_string(os_error) + ")";
-  return text;
-}
-
 speed_t StandardSpeed(int rate) {
   switch (rate) {
     case 110: return B110;
@@ -78,9 +56,6 @@ std::chrono::nanoseconds CharacterTime(const ComPortSettings& settings) {
   const int64_t bits_per_second = rate > 0 ? rate : 110;
   return std::chrono::nanoseconds(half_bits * int64_t{500'000'000} / bits_per_second);
 }
-
-EComPort::EComPort(int code, int os_error)
-    : Error(ComErrorMessage(code, os_error)), code_(code), os_error_(os_error) {}
 
 // The meeting point of the background thread and the event thread for one open port.
 struct TComPort::HandOver {
@@ -125,12 +100,15 @@ void TComPort::Open() {
 
   const std::string path = DevicePath();
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw EComPort(EComPort::kOpen, errno);
+  if (fd < 0) {
+    const int error = errno;
+    throw EComPort(EComPort::kOpen, error, path, "open");
+  }
   // Exclusive: one program reads one reader. The lock also holds against root.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno == EWOULDBLOCK ? EBUSY : errno;
     CloseQuietly(fd);
-    throw EComPort(EComPort::kOpen, error);
+    throw EComPort(EComPort::kOpen, error, path, "flock");
   }
   ::ioctl(fd, TIOCEXCL);
   fd_ = fd;
@@ -149,7 +127,7 @@ void TComPort::Open() {
   if (::pipe2(wake_pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
     const int error = errno;
     CloseQuietly(fd_);
-    throw EComPort(EComPort::kOpen, error);
+    throw EComPort(EComPort::kOpen, error, path, "pipe2");
   }
   ++generation_;
   last_receive_error_.clear();
@@ -178,10 +156,15 @@ void TComPort::Close() {
   ++generation_;  // event sets still queued for the event thread are dropped
 }
 
+EComPort TComPort::PortError(int code, const char* call) const {
+  const int error = errno;
+  return EComPort(code, error, DevicePath(), call);
+}
+
 void TComPort::ApplySettings() {
   if (!Connected()) return;
   termios tio{};
-  if (::tcgetattr(fd_, &tio) != 0) throw EComPort(EComPort::kSetState, errno);
+  if (::tcgetattr(fd_, &tio) != 0) throw PortError(EComPort::kSetState, "tcgetattr");
   ::cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
   tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS | CMSPAR);
@@ -212,13 +195,13 @@ void TComPort::ApplySettings() {
   const int rate = settings_.baudRate == 0 ? settings_.customBaudRate : settings_.baudRate;
   const speed_t speed = StandardSpeed(rate);
   if (speed != B0) ::cfsetspeed(&tio, speed);
-  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) throw EComPort(EComPort::kSetState, errno);
-  if (speed == B0 && !SetArbitraryBaudRate(fd_, rate)) throw EComPort(EComPort::kSetState, errno);
+  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) throw PortError(EComPort::kSetState, "tcsetattr");
+  if (speed == B0 && !SetArbitraryBaudRate(fd_, rate)) throw PortError(EComPort::kSetState, "ioctl TCSETS2");
 }
 
 size_t TComPort::SendText(const std::string& text) {
   if (text.empty()) return 0;
-  if (!Connected()) throw EComPort(EComPort::kWrite, EBADF);
+  if (!Connected()) throw EComPort(EComPort::kWrite, 0, DevicePath());
   const ComTimeouts& timeouts = settings_.timeouts;
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::milliseconds(static_cast<int64_t>(timeouts.writeTotalMultiplier) *
@@ -232,12 +215,12 @@ size_t TComPort::SendText(const std::string& text) {
       continue;
     }
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0 && errno != EAGAIN) throw EComPort(EComPort::kWrite, errno);
+    if (written < 0 && errno != EAGAIN) throw PortError(EComPort::kWrite, "write");
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) throw EComPort(EComPort::kWrite, ETIMEDOUT);
+    if (left.count() <= 0) throw EComPort(EComPort::kWrite, ETIMEDOUT, DevicePath(), "poll");
     pollfd out{fd_, POLLOUT, 0};
-    if (::poll(&out, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) throw EComPort(EComPort::kWrite, errno);
-    if (out.revents & (POLLERR | POLLHUP | POLLNVAL)) throw EComPort(EComPort::kWrite, EIO);
+    if (::poll(&out, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) throw PortError(EComPort::kWrite, "poll");
+    if (out.revents & (POLLERR | POLLHUP | POLLNVAL)) throw EComPort(EComPort::kWrite, EIO, DevicePath(), "poll");
   }
   return done;
 }
@@ -324,7 +307,7 @@ void TComPort::ProcessEvents(bool line_error, bool received, uint64_t generation
 
   int waiting = 0;
   if (::ioctl(fd_, FIONREAD, &waiting) != 0) {
-    ReportReceiveError(EComPort(EComPort::kClearError, errno).what());
+    ReportReceiveError(PortError(EComPort::kClearError, "ioctl FIONREAD").what());
     return;
   }
   if (waiting <= 0) return;
@@ -334,7 +317,7 @@ void TComPort::ProcessEvents(bool line_error, bool received, uint64_t generation
     got = ::read(fd_, block.data(), block.size());
   } while (got < 0 && errno == EINTR);
   if (got < 0) {
-    if (errno != EAGAIN) ReportReceiveError(EComPort(EComPort::kRead, errno).what());
+    if (errno != EAGAIN) ReportReceiveError(PortError(EComPort::kRead, "read").what());
     return;
   }
   block.resize(static_cast<size_t>(got));

@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
+#include "link/com_port_error.h"
 #include "link/event_thread.h"
-#include "text/error.h"
 
 namespace ln40 {
 
@@ -70,30 +70,6 @@ std::chrono::nanoseconds CharacterTime(const ComPortSettings& settings);
 enum class ComError { Frame, RxParity, Overrun, Break, IO, Mode, RxOver, TxFull };
 using ComErrors = std::set<ComError>;
 
-// An error of the serial port: the port's text, followed by " (win error code: %d)" with
-// the operating system's error number when it gave one.
-class EComPort : public Error {
- public:
-  EComPort(int code, int os_error);
-  int Code() const { return code_; }
-  int OsError() const { return os_error_; }
-
-  static constexpr int kOpen = 1;
-  static constexpr int kWrite = 2;
-  static constexpr int kRead = 3;
-  static constexpr int kPurge = 5;
-  static constexpr int kSetState = 7;
-  static constexpr int kSetTimeouts = 8;
-  static constexpr int kSetup = 9;
-  static constexpr int kClearError = 10;
-  static constexpr int kModemStatus = 11;
-  static constexpr int kRegistry = 23;
-
- private:
-  int code_;
-  int os_error_;
-};
-
 class TComPort {
  public:
   explicit TComPort(EventThread& events);
@@ -146,6 +122,8 @@ class TComPort {
   void ProcessEvents(bool line_error, bool received, uint64_t generation,
                      std::chrono::steady_clock::time_point arrived);
   void ReportReceiveError(const std::string& text);
+  // The error `code` for the system call `call` that just failed, with its errno.
+  EComPort PortError(int code, const char* call) const;
   void CheckLineErrors();
 
   EventThread& events_;

@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "reports/xdg_email_composer.h"
 #include "text/codepage.h"
 #include "text/error.h"
 #include "text/regular_file.h"
@@ -21,6 +22,13 @@ std::string TrimBlanks(const std::string& text) {
   while (begin < end && blank(text[begin])) ++begin;
   while (end > begin && blank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
+}
+
+// The folder as the user would type it: without the trailing "/", in the message's code page.
+std::string ShownFolder(const std::string& folder) {
+  std::string shown = folder;
+  while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
+  return Utf8ToCp1252(shown);
 }
 
 Error MapiError(int code) {
@@ -104,6 +112,10 @@ std::string MapiErrorText(int code) {
   }
 }
 
+std::string NoMailProgramMessage(const std::string& program, const std::string& folder) {
+  return "No mail program found (" + Utf8ToCp1252(program) + "). The files are in " + ShownFolder(folder) + ".";
+}
+
 std::vector<std::string> MailAttachmentPaths(const MailCommandContext& context) {
   std::vector<std::string> paths{context.folder + kMailWorkbookName};
   if (context.bfgLog) paths.push_back(context.folder + Cp1252ToUtf8(BfgLogName(context.race, context.sub)));
@@ -133,13 +145,21 @@ bool RunMailCommand(const MailCommandContext& context) {
   WriteMailWorkbook(context, context.folder + kMailWorkbookName);
   const MailMessage message = MakeMailMessage(context, address);
 
-  if (context.composer == nullptr || !context.composer->Available()) throw Error(kNoMailClientMessage);
+  if (context.composer == nullptr || !context.composer->Available()) {
+    throw Error(NoMailProgramMessage(context.composer != nullptr ? context.composer->ProgramName() : kDefaultMailCommand,
+                                     context.folder));
+  }
   for (const std::string& path : message.attachments) {
     if (!AttachmentExists(path)) throw MapiError(mapi::kAttachmentNotFound);
   }
   if (message.recipients.front().name.empty()) throw MapiError(mapi::kInvalidRecipients);
 
-  const int code = context.composer->SendMail(message);
+  int code = mapi::kSuccess;
+  try {
+    code = context.composer->SendMail(message);
+  } catch (const EMailProgramMissing&) {
+    throw Error(NoMailProgramMessage(context.composer->ProgramName(), context.folder));
+  }
   if (code == mapi::kSuccess || code == mapi::kUserAbort) return true;
   throw MapiError(code);
 }

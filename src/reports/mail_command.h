@@ -47,7 +47,7 @@ MailMessage MakeMailMessage(const MailCommandContext& context, const std::string
 
 // The command. Returns false when the prompt was cancelled (nothing written or sent), true
 // when the composer took the message or the user closed it without sending. Throws Error
-// with the text shown to the user: kNoMailClientMessage without a composer,
+// with the text shown to the user: NoMailProgramMessage without a mail program,
 // "MAPI Error: (11) "A specified attachment was not found"" for a missing attachment (also
 // when "mail.xls" could not be written), code 25 "Invalid recipients" for an empty address,
 // and "MAPI Error: (%d) "%s"" for any other failure the composer reports. The new address

@@ -6,10 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "text/error.h"
+
 namespace ln40 {
 
-// The text for a machine without any mail composer.
-inline constexpr const char* kNoMailClientMessage = "No Simple MAPI client installed, cannot send the message";
+// The text for a machine without the mail program: "No mail program found (xdg-email). The
+// files are in /home/ola/ln40util." `program` as the composer names it, `folder` (UTF-8) where
+// the files to be sent were written, so the user can send them another way.
+std::string NoMailProgramMessage(const std::string& program, const std::string& folder);
+
+// Thrown by a composer whose program turns out to be missing only when it is handed a message.
+class EMailProgramMissing : public Error {
+ public:
+  explicit EMailProgramMissing(const std::string& program) : Error("No mail program found (" + program + ")") {}
+};
 
 // Simple MAPI result codes the mail command tells apart.
 namespace mapi {
@@ -46,10 +56,13 @@ class MailComposer {
   // False when the machine has no mail composer to hand a message to.
   virtual bool Available() const = 0;
 
+  // The program messages are handed to, as the user would look for it ("xdg-email").
+  virtual std::string ProgramName() const = 0;
+
   // Hands `message` to the composer. Returns a Simple MAPI result code: 0 when the
   // composer took the message (the user sends or discards it there), 1 when the user closed
   // it without sending, any other code for a failure. A composer that turns out to be
-  // missing only now throws Error(kNoMailClientMessage).
+  // missing only now throws EMailProgramMissing.
   virtual int SendMail(const MailMessage& message) = 0;
 };
 

@@ -128,10 +128,10 @@ bool XdgEmailComposer::Available() const { return !FindProgram(command_).empty()
 
 int XdgEmailComposer::SendMail(const MailMessage& message) {
   const std::string program = FindProgram(command_);
-  if (program.empty()) throw Error(kNoMailClientMessage);
+  if (program.empty()) throw EMailProgramMissing(command_);
   const int status = RunChild(program, XdgEmailArguments(message), wait_);
   if (status == kStillRunning) return mapi::kSuccess;  // the mail program has the message
-  if (status == kXdgEmailNoMailProgram) throw Error(kNoMailClientMessage);
+  if (status == kXdgEmailNoMailProgram) throw EMailProgramMissing(command_);
   if (status == kChildFailed) return mapi::kFailure;
   return MapiCodeFromXdgEmailStatus(status);
 }

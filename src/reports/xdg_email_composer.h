@@ -42,6 +42,7 @@ class XdgEmailComposer : public MailComposer {
   static std::string CommandFromEnvironment();
 
   bool Available() const override;
+  std::string ProgramName() const override { return command_; }
   int SendMail(const MailMessage& message) override;
 
  private:

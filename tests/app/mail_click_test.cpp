@@ -114,9 +114,10 @@ TEST_F(MailClickTest, FailuresGoToTheErrorBoxAndCancelChangesNothing) {
   EXPECT_FALSE(fs::exists(folder_ / "composer-args.txt"));
   EXPECT_FALSE(view_.autosave_indicator);
 
-  window_->mailComposer = std::make_unique<XdgEmailComposer>((folder_ / "no-composer").string());
+  window_->mailComposer = std::make_unique<XdgEmailComposer>("xdg-email-not-installed");
   window_->MailClick();
-  EXPECT_EQ(view_.errors.back(), "No Simple MAPI client installed, cannot send the message");
+  EXPECT_EQ(view_.errors.back(),
+            "No mail program found (xdg-email-not-installed). The files are in " + folder_.string() + ".");
 }
 
 }  // namespace

@@ -163,7 +163,10 @@ TEST_F(MainWindowTest, ABusyPortAtStartUpIsReportedAndTheSettingsStillLoad) {
   ports_.devices = {{(folder_ / "no-such-port").string(), "usb:VID_0403&PID_6001"}};
   Window().StartUpRoutine();
   ASSERT_EQ(view_.errors.size(), 1u);
-  EXPECT_EQ(view_.errors[0], "Unable to open com port (win error code: 2)");
+  const std::string port = (folder_ / "no-such-port").string();
+  EXPECT_EQ(view_.errors[0], "Unable to open com port " + port +
+                                 ": No such file or directory. Plug the reader in, or choose another port.\n"
+                                 "System call: open(" + port + "): ENOENT (errno 2)");
   EXPECT_TRUE(view_.options.keepMilliseconds);
   EXPECT_FALSE(view_.options.autosave);
   EXPECT_FALSE(timers_.Enabled(kAutosaveEvery));

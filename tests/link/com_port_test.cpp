@@ -1,7 +1,11 @@
 #include "link/com_port.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <chrono>
 #include <filesystem>
@@ -45,7 +49,14 @@ TEST(ComPort, ACharacterTakesItsStartDataParityAndStopBits) {
   }
 }
 
-TEST(ComPort, OpeningAMissingDeviceFailsWithTheSystemCode) {
+// The first line of an error's text, what the user reads; the detail line after it.
+std::string Summary(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string Detail(const std::string& text) {
+  const size_t end = text.find('\n');
+  return end == std::string::npos ? std::string() : text.substr(end + 1);
+}
+
+TEST(ComPort, OpeningAMissingDeviceSaysWhatLinuxSaidAndWhatToDo) {
   TEventLoop loop;
   TComPort port(loop);
   int before_open = 0;
@@ -55,11 +66,58 @@ TEST(ComPort, OpeningAMissingDeviceFailsWithTheSystemCode) {
     port.SetConnected(true);
     FAIL();
   } catch (const EComPort& error) {
-    EXPECT_STREQ(error.what(), "Unable to open com port (win error code: 2)");
+    EXPECT_EQ(std::string(error.what()),
+              "Unable to open com port /dev/ln40-no-such-port: No such file or directory. "
+              "Plug the reader in, or choose another port.\n"
+              "System call: open(/dev/ln40-no-such-port): ENOENT (errno 2)");
+    EXPECT_EQ(error.OsError(), ENOENT);
   }
   EXPECT_EQ(before_open, 1);  // runs even when the open then fails
   EXPECT_FALSE(port.Connected());
   EXPECT_THROW(port.SendText("?\r"), EComPort);
+}
+
+// What opening `path` says to a user who may not open the device: a child process that is
+// not root (root may open anything) tries it and hands back the error's text.
+std::string OpenErrorWithoutPermission(const std::string& path) {
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return "pipe failed";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipe_fds[0]);
+    std::string text = "opened";
+    const bool dropped = ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
+    if (!dropped) text = "could not leave root";
+    try {
+      TEventLoop loop;
+      TComPort port(loop);
+      port.SetPort(path);
+      if (dropped) port.Open();
+    } catch (const std::exception& error) {
+      text = error.what();
+    }
+    [[maybe_unused]] const ssize_t written = ::write(pipe_fds[1], text.data(), text.size());
+    ::_exit(0);
+  }
+  ::close(pipe_fds[1]);
+  std::string text;
+  char buffer[512];
+  ssize_t got = 0;
+  while ((got = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(got));
+  ::close(pipe_fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return text;
+}
+
+TEST(ComPort, ADeviceWithoutPermissionNamesTheDialoutGroup) {
+  PtyReader reader;
+  ASSERT_EQ(::chmod(reader.Path().c_str(), 0), 0);  // as a device of another group is to the user
+  const std::string text = OpenErrorWithoutPermission(reader.Path());
+  EXPECT_EQ(Summary(text), "Unable to open com port " + reader.Path() +
+                               ": Permission denied. Add yourself to the dialout group "
+                               "(sudo adduser $USER dialout) and log in again.");
+  EXPECT_EQ(Detail(text), "System call: open(" + reader.Path() + "): EACCES (errno 13)");
 }
 
 TEST(ComPort, OpensOnceTakesTheLineExclusivelyAndReopensOnANewName) {
@@ -81,7 +139,12 @@ TEST(ComPort, OpensOnceTakesTheLineExclusivelyAndReopensOnANewName) {
     other.Open();
     FAIL();
   } catch (const EComPort& error) {
-    EXPECT_STREQ(error.what(), "Unable to open com port (win error code: 16)");
+    // Held by the open port: its exclusive mode, or (for root) its lock.
+    EXPECT_EQ(Summary(error.what()), "Unable to open com port " + first.Path() +
+                                         ": Device or resource busy. Another program has the port open: close "
+                                         "it, or wait a few seconds if the reader was just plugged in "
+                                         "(ModemManager tries a new device for about ten seconds).");
+    EXPECT_NE(Detail(error.what()).find("EBUSY (errno 16)"), std::string::npos) << error.what();
   }
 
   port.SetPort(first.Path());
@@ -124,7 +187,7 @@ TEST(ComPort, AFailingHandlerIsReportedOnceAndReceptionGoesOn) {
   TReaderLink link(loop);
   std::vector<std::string> packets, reported;
   link.OnPacket = [&](const std::string& packet) {
-    if (packet[0] == 'X') throw EComPort(EComPort::kWrite, 5);
+    if (packet[0] == 'X') throw EComPort(EComPort::kWrite, EIO, "/dev/ttyUSB0", "write");
     packets.push_back(packet);
   };
   link.OnReceiveError = [&](const std::string& text) { reported.push_back(text); };
@@ -134,22 +197,39 @@ TEST(ComPort, AFailingHandlerIsReportedOnceAndReceptionGoesOn) {
   ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 1 && reported.size() == 2; }));
   reader.Write("OK2\r");
   ASSERT_TRUE(RunUntil(loop, [&] { return packets.size() == 2; }));
-  EXPECT_EQ(reported, (std::vector<std::string>{"WriteFile function failed (win error code: 5)",
-                                                "WriteFile function failed (win error code: 5)"}));
+  const std::string failed =
+      "WriteFile function failed on /dev/ttyUSB0: Input/output error. The reader was unplugged or lost power: "
+      "plug it in again and connect again.\nSystem call: write(/dev/ttyUSB0): EIO (errno 5)";
+  EXPECT_EQ(reported, (std::vector<std::string>{failed, failed}));
 }
 
 TEST(ComPort, APulledCableFailsTheNextWriteAndCloseStillWorks) {
   auto reader = std::make_unique<PtyReader>();
+  const std::string path = reader->Path();
   TEventLoop loop;
   TComPort port(loop);
-  port.SetPort(reader->Path());
+  std::vector<std::string> reported;
+  port.OnReceiveError = [&](const std::string& text) { reported.push_back(text); };
+  port.SetPort(path);
   port.Open();
   reader->SetNonBlocking();
   EXPECT_EQ(port.SendText("?\r"), 2u);
   EXPECT_EQ(reader->Read(2), "?\r");
   reader.reset();  // the master side goes away, as a pulled adapter does
-  loop.RunFor(50ms);
-  EXPECT_THROW(port.SendText("?\r"), EComPort);
+  // The line's hang-up is seen at once: asking how many bytes wait fails.
+  ASSERT_TRUE(RunUntil(loop, [&] { return !reported.empty(); }));
+  EXPECT_EQ(reported[0], "ClearCommError function failed on " + path +
+                             ": Input/output error. The reader was unplugged or lost power: plug it in again and "
+                             "connect again.\nSystem call: ioctl(" + path + ", FIONREAD): EIO (errno 5)");
+  try {
+    port.SendText("?\r");
+    FAIL();
+  } catch (const EComPort& error) {
+    EXPECT_EQ(Summary(error.what()), "WriteFile function failed on " + path +
+                                         ": Input/output error. The reader was unplugged or lost power: plug it "
+                                         "in again and connect again.");
+    EXPECT_EQ(Detail(error.what()), "System call: write(" + path + "): EIO (errno 5)");
+  }
   port.Close();
   EXPECT_FALSE(port.Connected());
 }

@@ -29,13 +29,13 @@ class FakePort : public SerialPortControl {
   bool Connected() const override { return connected; }
   void SetConnected(bool value) override {
     if (value && !connected) {
-      if (fail_open) throw std::runtime_error("Unable to open com port (win error code: 2)");
+      if (fail_open) throw std::runtime_error("Unable to open com port ttyUSB0: No such file or directory.");
       opened.push_back(port);
     }
     connected = value;
   }
   void SendText(const std::string& text) override {
-    if (fail_send) throw std::runtime_error("WriteFile function failed (win error code: 5)");
+    if (fail_send) throw std::runtime_error("WriteFile function failed on ttyUSB0: Input/output error.");
     sent += text;
   }
 };

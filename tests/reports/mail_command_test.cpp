@@ -92,6 +92,13 @@ class MailCommandTest : public ::testing::Test {
   std::vector<std::string> ComposerArguments() const { return Lines(ReadText(Record())); }
   std::string Path(const std::string& name) const { return (folder_ / name).string(); }
 
+  // `message` with the program's folder in place of FOLDER.
+  std::string Named(std::string message) const {
+    const size_t at = message.find("FOLDER");
+    if (at != std::string::npos) message.replace(at, 6, folder_.string());
+    return message;
+  }
+
   // The message of `error` when RunMailCommand throws, "" when it does not.
   std::string FailureOf() {
     try {
@@ -186,19 +193,19 @@ TEST_F(MailCommandTest, FailuresBeforeTheComposerKeepTheNewAddressAndSendNothing
       {"missing log and empty address", "", "Chronex.log", true,
        "MAPI Error: (11) \"A specified attachment was not found\""},
       // No composer at all is told before anything else.
-      {"no composer", "", "Chronex.log", false, "No Simple MAPI client installed, cannot send the message"},
+      {"no composer", "", "Chronex.log", false, "No mail program found (no-such-composer). The files are in FOLDER."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WriteText(folder_ / "Chronex.log", "chronex\r\n");
     WriteText(folder_ / "BFG_Test race_10.10.04.log", "bfg\r\n");
     if (c.missing_file != nullptr) fs::remove(folder_ / c.missing_file);
-    XdgEmailComposer absent((folder_ / "no-such-composer").string());
+    XdgEmailComposer absent("no-such-composer");
     context_.composer = c.composer_installed ? static_cast<MailComposer*>(&composer_) : &absent;
     fs::remove(Record());
     prompt_.typed = c.typed;
 
-    EXPECT_EQ(FailureOf(), c.message);
+    EXPECT_EQ(FailureOf(), Named(c.message));
     EXPECT_EQ(stored_, c.typed);
     EXPECT_FALSE(fs::exists(Record()));
     EXPECT_FALSE(indicator_);
@@ -234,14 +241,14 @@ TEST_F(MailCommandTest, ComposerOutcomesAndTheirMessages) {
       {0, ""},  // the compose window is open; sending or discarding is the user's
       {1, "MAPI Error: (25) \"Invalid recipients\""},
       {2, "MAPI Error: (11) \"A specified attachment was not found\""},
-      {3, "No Simple MAPI client installed, cannot send the message"},
+      {3, "No mail program found (" + Path("composer.sh") + "). The files are in FOLDER."},
       {4, "MAPI Error: (2) \"General MAPI failure\""},
       {5, "MAPI Error: (12) \"Attachment open failure\""},
       {42, "MAPI Error: (2) \"General MAPI failure\""},
   };
   for (const Case& c : cases) {
     MakeComposerScript(c.status);
-    EXPECT_EQ(FailureOf(), c.message) << "exit status " << c.status;
+    EXPECT_EQ(FailureOf(), Named(c.message)) << "exit status " << c.status;
     EXPECT_FALSE(indicator_);
   }
 }
@@ -253,6 +260,7 @@ class CodeComposer : public MailComposer {
   int calls = 0;
   MailMessage last;
   bool Available() const override { return true; }
+  std::string ProgramName() const override { return "code-composer"; }
   int SendMail(const MailMessage& message) override {
     ++calls;
     last = message;

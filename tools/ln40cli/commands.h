@@ -4,7 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "text/codepage.h"
+
 namespace ln40::cli {
+
+// A message (Windows-1252) as stderr shows it after "ln40cli: ": UTF-8, with a detail line
+// after the first (the system call that failed) indented under it.
+inline std::string ConsoleText(const std::string& message) {
+  std::string shown = Cp1252ToUtf8(message);
+  for (size_t at = shown.find('\n'); at != std::string::npos; at = shown.find('\n', at + 3)) shown.insert(at + 1, "  ");
+  return shown;
+}
 
 int RunFeed(const std::vector<std::string>& args);
 extern const std::string kFeedHelp;

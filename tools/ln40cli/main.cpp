@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     try {
       return command.run(rest);
     } catch (const std::exception& error) {
-      std::cerr << "ln40cli: " << ln40::Cp1252ToUtf8(error.what()) << '\n';
+      std::cerr << "ln40cli: " << ln40::cli::ConsoleText(error.what()) << '\n';
       return 1;
     }
   }

@@ -47,7 +47,7 @@ const std::string kServeHelp = std::string(
 
 namespace {
 
-void Status(const std::string& text) { std::cerr << "ln40cli: " << Cp1252ToUtf8(text) << std::endl; }
+void Status(const std::string& text) { std::cerr << "ln40cli: " << ConsoleText(text) << std::endl; }
 
 // The runner a time went to, for the status line: " - Kari Dahl (H21) 00:31:02". Matching
 // leaves the sheet's current row on the runner it found; an unknown runner it added is the
