@@ -92,8 +92,7 @@ MainWindowController::MainWindowController(MainWindowView& view, EventThread& ev
   setup.devices = &devices;
   setup.portList = &view;
   session_ = std::make_unique<TimingSession>(setup, *front_end_);
-  // Timer1 runs the whole start-up routine again while no port is found.
-  session_->onDiscoveryTick = [this] { StartUpRoutine(); };
+  session_->onDiscoveryTick = [this] { Timer1Tick(); };
   reports_ = std::make_unique<WindowReports>(view_, clock, locale, data_folder_);
   mailComposer = std::make_unique<XdgEmailComposer>(XdgEmailComposer::CommandFromEnvironment());
   // "mail.xls" holds the same two sheets as a saved workbook, through the same exchanges.
@@ -112,6 +111,34 @@ void MainWindowController::Guarded(const std::function<void()>& command) {
   view_.TablesChanged();
 }
 
+void MainWindowController::RunDiscovery(const std::function<void()>& discover, bool asked) {
+  try {
+    discover();
+    discovery_error_.clear();
+  } catch (const std::exception& error) {
+    const bool said = !asked && discovery_error_ == error.what();
+    // Kept before the box is shown: the retry timer ticks while it is open.
+    discovery_error_ = error.what();
+    if (!said) view_.ShowError(error.what());
+  }
+  view_.TablesChanged();
+}
+
+void MainWindowController::RetryDiscovery() {
+  RunDiscovery([this] { session_->Discover(); }, false);
+  if (discovery_error_.empty() && Link().Connected()) view_.ShowStatus("Connected to " + Link().Port().Port());
+}
+
+// Timer1 runs the whole start-up routine again while no port is found, discovery alone
+// while the port found cannot be opened.
+void MainWindowController::Timer1Tick() {
+  if (discovery_error_.empty()) {
+    StartUpRoutine();
+  } else {
+    RetryDiscovery();
+  }
+}
+
 void MainWindowController::StartUpRoutine() {
   view_.SelectPage(page::kSetup);
   // The first run finds the journal; an interrupted race is restored before the port opens.
@@ -120,7 +147,7 @@ void MainWindowController::StartUpRoutine() {
   view_.ClearPortList();
   // A port that cannot be opened is reported, and the routine goes on: the settings must
   // be loaded, or the close would store the defaults over them.
-  Guarded([this] { session_->Discover(); });
+  RunDiscovery([this] { session_->Discover(); }, false);
   session_->ResetDecoderFlags();
   StationOptions options = view_.Options();
   LoadSettings(settings_, options);
@@ -191,11 +218,11 @@ void MainWindowController::StartStopClick() {
 }
 
 void MainWindowController::SearchReadersClick() {
-  Guarded([this] { session_->SearchReaders(); });
+  RunDiscovery([this] { session_->SearchReaders(); }, true);
 }
 
 void MainWindowController::ComPortsClick() {
-  Guarded([this] { session_->Discover(); });
+  RunDiscovery([this] { session_->Discover(); }, true);
 }
 
 void MainWindowController::PortListChosen(int index) {

@@ -41,9 +41,9 @@ class MainWindowController {
   const std::string& DataFolder() const { return data_folder_; }
 
   // When the window is first shown, and on every tick of Timer1 (the session's discovery
-  // timer, while no port is found). The first run restores an interrupted race.
+  // timer) while no port is found. The first run restores an interrupted race.
   void StartUpRoutine();
-  void Timer1Tick() { StartUpRoutine(); }
+  void Timer1Tick();
   void Timer2Tick() { session_->WatchTick(); }
   void Timer3Tick() { session_->AutosaveTick(); }
 
@@ -108,6 +108,13 @@ class MainWindowController {
 
   // Runs a command: an error it does not handle goes to the standard error report.
   void Guarded(const std::function<void()>& command);
+  // Runs a discovery (`discover`). A port it found but could not open is tried again by the
+  // retry timer every 3 seconds; its error is shown the first time, and again only when the
+  // user asked (`asked`) or the error changed.
+  void RunDiscovery(const std::function<void()>& discover, bool asked);
+  // Timer1 while the port found could not be opened: discovery alone. The whole start-up
+  // routine would load the stored settings over the fields the user is editing.
+  void RetryDiscovery();
 
   MainWindowView& view_;
   std::string data_folder_;
@@ -121,6 +128,8 @@ class MainWindowController {
   std::unique_ptr<WindowReports> reports_;
   // The names last chosen in the dialogs od1, SaveDialog1 and SaveDialog2.
   std::string open_excel_name_, save_excel_name_, save_xml_name_;
+  // The error of the last discovery that could not open its port; empty when it could.
+  std::string discovery_error_;
 };
 
 }  // namespace ln40

@@ -518,9 +518,16 @@ void TimingSession::DiscoveryTick() {
   try {
     Discover();
   } catch (const std::exception& error) {
-    front_.ShowStatus(error.what());
+    SayDiscoveryError(error.what());
+    return;
   }
+  last_discovery_error_.clear();
   if (link_.Connected()) front_.ShowStatus("connected to " + link_.Port().Port());
+}
+
+void TimingSession::SayDiscoveryError(const std::string& text) {
+  if (text != last_discovery_error_) front_.ShowStatus(text);
+  last_discovery_error_ = text;
 }
 
 void TimingSession::WatchTick() {

@@ -120,8 +120,12 @@ class TimingSession {
   // "Get data again": the re-send request of the last messages.
   void RequestResend(InputDialog& input);
 
-  // The discovery timer (3 s while no port is found) runs this; Discover() unless set.
+  // The discovery timer (3 s while no port is found, or the port found cannot be opened)
+  // runs this; unless it is set, Discover() with its error said by SayDiscoveryError.
   std::function<void()> onDiscoveryTick;
+  // Says a failed discovery's error on the status line unless it was the last one said, so
+  // a port that stays busy is not reported again at every retry.
+  void SayDiscoveryError(const std::string& text);
 
   // Flags as at program start; the window's start-up routine runs it.
   void ResetDecoderFlags();
@@ -193,6 +197,7 @@ class TimingSession {
   std::optional<std::string> fixed_port_;
   int disconnected_ticks_ = 0;
   std::string last_reconnect_error_;
+  std::string last_discovery_error_;
 };
 
 }  // namespace ln40

@@ -10,6 +10,22 @@ bool IsLn40Device(const std::string& device_path) {
   return device_path.find("PID_6001") != std::string::npos || device_path.find("pid_6001") != std::string::npos;
 }
 
+namespace {
+
+// A port that is there but cannot be opened yet (ModemManager tries a newly plugged device
+// for about ten seconds; the user may be added to the dialout group) is tried again by the
+// retry timer, so the reader is connected as soon as it can be.
+void OpenOrRetry(LinkControls& controls, SerialPortControl& port) {
+  try {
+    port.SetConnected(true);
+  } catch (...) {
+    controls.SetRetryTimerEnabled(true);
+    throw;
+  }
+}
+
+}  // namespace
+
 void ReaderDiscovery(SerialDeviceSource& devices, LinkControls& controls, SerialPortControl& port) {
   const auto listed = devices.ListDevices();
   if (!listed) return;
@@ -23,7 +39,7 @@ void ReaderDiscovery(SerialDeviceSource& devices, LinkControls& controls, Serial
       controls.AddPortListEntry(device.portName + kLn40Suffix);
       controls.SelectPortListEntry(controls.PortListCount() - 1);
       port.SetPort(device.portName);
-      port.SetConnected(true);
+      OpenOrRetry(controls, port);
       controls.SetWatchTimerEnabled(true);
     }
   }
@@ -32,7 +48,7 @@ void ReaderDiscovery(SerialDeviceSource& devices, LinkControls& controls, Serial
     controls.SelectPortListEntry(0);
     controls.SetRetryTimerEnabled(false);
     port.SetPort(PortNameOfEntry(controls.PortListEntry(0)));
-    port.SetConnected(true);
+    OpenOrRetry(controls, port);
     controls.SetWatchTimerEnabled(true);
   }
 }

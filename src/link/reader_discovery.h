@@ -2,9 +2,10 @@
 // Finding the reader's port and watching the connection. At start-up every serial port is
 // listed in the window's port list, an LN40 (recognised by its USB adapter's product id
 // 6001) is connected at once, failing that the first port; while no port exists at all the
-// start-up routine runs again every 3 seconds. Once connected, a probe "?\r" goes to the
-// reader every 500 ms and the "Time status" field shows whether it answers or the line is
-// gone. Everything runs on the event thread.
+// start-up routine runs again every 3 seconds, and discovery does so while the port it
+// found cannot be opened. Once connected, a probe "?\r" goes to the reader every 500 ms
+// and the "Time status" field shows whether it answers or the line is gone. Everything
+// runs on the event thread.
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,7 +71,9 @@ std::string PortNameOfEntry(const std::string& entry);
 bool IsLn40Device(const std::string& device_path);
 
 // Fills the port list and connects: the last LN40 listed, else the first port. Arms the
-// retry timer only while no LN40 was found; a failed open ends discovery with its error.
+// retry timer while no port is found, and when the port found cannot be opened: a failed
+// open ends discovery with its error, and the retry opens the port once it can be (the
+// caller says the error once, not at every retry).
 void ReaderDiscovery(SerialDeviceSource& devices, LinkControls& controls, SerialPortControl& port);
 
 // "Search for readers (LN20 / LN40)": disconnect, clear the list, discover again.

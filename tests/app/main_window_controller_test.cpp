@@ -172,6 +172,46 @@ TEST_F(MainWindowTest, ABusyPortAtStartUpIsReportedAndTheSettingsStillLoad) {
   EXPECT_FALSE(timers_.Enabled(kAutosaveEvery));
 }
 
+TEST_F(MainWindowTest, AReaderAnotherProgramHoldsIsReportedOnceAndConnectedWhenItIsLetGo) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  close(slave);
+  TComPort holder(loop_);  // as ModemManager holds a newly plugged device for a while
+  holder.SetPort(name);
+  holder.Open();
+  ports_.devices = {{name, "usb:VID_0403&PID_6001"}};
+  Window().StartUpRoutine();
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_TRUE(view_.errors[0].starts_with("Unable to open com port " + std::string(name) +
+                                          ": Device or resource busy. Another program has the port open"))
+      << view_.errors[0];
+  EXPECT_TRUE(timers_.Enabled(kDiscoveryEvery));
+
+  // The user edits a field meanwhile; the retries leave it alone and say nothing more.
+  view_.options.raceName = "Spring race";
+  timers_.Advance(4 * kDiscoveryEvery);
+  EXPECT_EQ(view_.errors.size(), 1u);
+  EXPECT_EQ(view_.options.raceName, "Spring race");
+  EXPECT_FALSE(Window().Link().Connected());
+
+  holder.Close();
+  timers_.Advance(kDiscoveryEvery);
+  EXPECT_TRUE(Window().Link().Connected());
+  EXPECT_FALSE(timers_.Enabled(kDiscoveryEvery));
+  EXPECT_EQ(view_.statuses.back(), "Connected to " + std::string(name));
+  EXPECT_EQ(view_.errors.size(), 1u);
+
+  // Asked for by the user, an error is shown even when it was shown before.
+  Window().Link().SetConnected(false);
+  holder.Open();
+  Window().ComPortsClick();
+  Window().ComPortsClick();
+  EXPECT_EQ(view_.errors.size(), 3u);
+  holder.Close();
+  close(master);
+}
+
 TEST_F(MainWindowTest, ReaderLinesReachTheTablesThroughTheWindow) {
   int master = -1, slave = -1;
   char name[256] = {};

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -38,9 +39,11 @@ using testing::RunUntil;
 constexpr std::chrono::milliseconds kWatchEvery{500};
 constexpr std::chrono::milliseconds kJournalRetryEvery{2000};
 
+// The machine's serial ports: none unless a test puts some in.
 class NoPorts : public SerialDeviceSource {
  public:
-  std::optional<std::vector<SerialDevice>> ListDevices() override { return std::vector<SerialDevice>{}; }
+  std::vector<SerialDevice> devices;
+  std::optional<std::vector<SerialDevice>> ListDevices() override { return devices; }
 };
 
 // The front end as plain values.
@@ -384,6 +387,34 @@ TEST_F(TimingSessionTest, ACleanStopMeansANewRunThatKeepsThePreviousAutosave) {
   }
   EXPECT_EQ(kept, 1);
   EXPECT_TRUE(ReadAll(folder_ / "autosave.xls") != previous);
+}
+
+TEST_F(TimingSessionTest, AReaderAnotherProgramHoldsIsSaidOnceAndConnectedWhenItIsLetGo) {
+  constexpr std::chrono::milliseconds kDiscoveryEvery{3000};
+  PtyReader reader;
+  TComPort holder(loop_);  // as ModemManager holds a newly plugged device for a while
+  holder.SetPort(reader.Path());
+  holder.Open();
+  ports_.devices = {{reader.Path(), "usb:VID_0403&PID_6001"}};
+  auto session = NewSession();
+  session->Start();
+  try {
+    session->Discover();
+    FAIL() << "opened a held port";
+  } catch (const std::exception& error) {
+    session->SayDiscoveryError(error.what());
+  }
+  timers_.Advance(4 * kDiscoveryEvery);
+  const auto said = std::count_if(front_.statuses.begin(), front_.statuses.end(), [](const std::string& text) {
+    return text.starts_with("Unable to open com port");
+  });
+  EXPECT_EQ(said, 1);
+  EXPECT_FALSE(session->Link().Connected());
+
+  holder.Close();
+  timers_.Advance(kDiscoveryEvery);
+  EXPECT_TRUE(session->Link().Connected());
+  EXPECT_EQ(front_.statuses.back(), "connected to " + reader.Path());
 }
 
 TEST_F(TimingSessionTest, TheHeadlessStationOpensALostLineAgainEverySecondTheWindowDoesNot) {

@@ -134,7 +134,7 @@ TEST(ReaderDiscovery, ConnectsTheLn40OrTheFirstPort) {
   }
 }
 
-TEST(ReaderDiscovery, AFailedRequestListsNothingAndABusyPortEndsDiscovery) {
+TEST(ReaderDiscovery, AFailedRequestListsNothingAndABusyPortEndsDiscoveryAndIsTriedAgain) {
   FakeControls controls;
   FakePort port;
   ListedDevices failing(std::nullopt);
@@ -145,8 +145,20 @@ TEST(ReaderDiscovery, AFailedRequestListsNothingAndABusyPortEndsDiscovery) {
   ListedDevices busy(std::vector<SerialDevice>{{"ttyUSB0", "usb:VID_0403&PID_6001"}});
   port.fail_open = true;
   EXPECT_THROW(ReaderDiscovery(busy, controls, port), std::runtime_error);
-  EXPECT_FALSE(controls.retry);
+  EXPECT_TRUE(controls.retry);  // ModemManager lets it go in a few seconds
   EXPECT_FALSE(controls.watch);
+
+  ListedDevices plain(std::vector<SerialDevice>{{"ttyS0", "sysfs:/devices/platform/serial8250"}});
+  controls.ClearPortList();
+  controls.retry = false;
+  EXPECT_THROW(ReaderDiscovery(plain, controls, port), std::runtime_error);
+  EXPECT_TRUE(controls.retry);
+
+  port.fail_open = false;
+  controls.ClearPortList();
+  ReaderDiscovery(busy, controls, port);
+  EXPECT_FALSE(controls.retry);
+  EXPECT_TRUE(controls.watch);
 }
 
 TEST(ReaderDiscovery, ChoosingAnEntryOpensItsPort) {

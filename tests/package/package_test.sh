@@ -50,6 +50,9 @@ dpkg -x "$deb" "$root"
 bin="$root/usr/bin"
 check "udev rule gives the dialout group the USB serial adapters" \
   grep -q 'KERNEL=="ttyUSB\[0-9\]\*", GROUP="dialout", MODE="0660"' "$root/usr/lib/udev/rules.d/60-ln40util.rules"
+check "udev rule keeps ModemManager off the reader's adapter and links it as /dev/ln40" \
+  grep -qF 'ATTRS{idVendor}=="0403", ATTRS{idProduct}=="6001", ENV{ID_MM_DEVICE_IGNORE}="1", SYMLINK+="ln40"' \
+  "$root/usr/lib/udev/rules.d/60-ln40util.rules"
 check "desktop entry starts ln40util" grep -qx 'Exec=ln40util' "$root/usr/share/applications/ln40util.desktop"
 if command -v desktop-file-validate > /dev/null; then
   check "desktop entry is valid" desktop-file-validate "$root/usr/share/applications/ln40util.desktop"

@@ -212,8 +212,17 @@ int RunServe(const std::vector<std::string>& args) {
   if (const auto port = line.Value("port")) {
     session.OpenPort(*port);
   } else {
-    session.Discover();
-    if (!session.Link().Connected()) Status("no serial port found; looking again every 3 seconds");
+    bool found = true;
+    try {
+      session.Discover();
+      found = session.Link().Connected();
+    } catch (const std::exception& error) {
+      // The reader found cannot be opened yet: with --reconnect it is tried again every 3
+      // seconds, and the error is not said again at every try.
+      if (!session_setup.reconnect) throw;
+      session.SayDiscoveryError(error.what());
+    }
+    if (!found) Status("no serial port found; looking again every 3 seconds");
   }
   if (session.Link().Connected()) Status("connected to " + session.Link().Port().Port());
 
