@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -26,6 +27,7 @@
 #include <exception>
 
 #include "about_box.h"
+#include "app/settings_store.h"
 #include "com_setup_dialog.h"
 #include "find_dialog.h"
 #include "grid_model.h"
@@ -155,6 +157,36 @@ void MainWindow::BindKeys() {
   read_times_view_->SetKeyHandler(read_times_keys_.get());
   read_times_view_->SetCommandRunner(run);
   read_times_view_->setTabKeyNavigation(false);
+}
+
+void MainWindow::BindZoom() {
+  const auto bind = [this](const QKeySequence& keys, const std::function<void()>& zoom) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, zoom);
+  };
+  const auto step = [this](int steps) { return [this, steps] { SetGridZoom(ZoomAfterSteps(grid_zoom_, steps)); }; };
+  bind(QKeySequence::ZoomIn, step(1));
+  bind(QKeySequence(Qt::CTRL | Qt::Key_Equal), step(1));  // the plus key without Shift
+  bind(QKeySequence::ZoomOut, step(-1));
+  bind(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetGridZoom(100); });
+  for (GridView* view : {read_times_view_, sheet_view_}) {
+    connect(view, &GridView::zoomStepRequested, this,
+            [this](int steps) { SetGridZoom(ZoomAfterSteps(grid_zoom_, steps)); });
+  }
+  grid_zoom_ = ReadGridZoom(*settings_);
+  for (GridView* view : {read_times_view_, sheet_view_}) view->SetZoom(grid_zoom_);
+}
+
+void MainWindow::SetGridZoom(int percent) {
+  if (percent == grid_zoom_) return;
+  grid_zoom_ = percent;
+  for (GridView* view : {read_times_view_, sheet_view_}) view->SetZoom(grid_zoom_);
+  try {
+    WriteGridZoom(*settings_, grid_zoom_);
+  } catch (const std::exception& error) {
+    // The zoom still applies; only keeping it for the next start failed.
+    ShowStatus(error.what());
+  }
 }
 
 void MainWindow::Run(const std::function<void()>& command) {
@@ -296,6 +328,7 @@ QWidget* MainWindow::BuildPages() {
   });
   BuildSheetMenu();
   BindKeys();
+  BindZoom();
 
   help_ = new QTextEdit(this);
   help_->setObjectName(QStringLiteral("RichEdit1"));
@@ -734,10 +767,11 @@ std::optional<std::string> MainWindow::ChooseFileToSave(const SaveDialogOptions&
 }
 
 DialogAnswer MainWindow::AskYesNoCancel(const std::string& text, const std::string& caption) {
-  QMessageBox box(QMessageBox::Question, ToQt(caption), ToQtMessage(text),
+  QMessageBox box(QMessageBox::Information, ToQt(caption), ToQtMessage(text),
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
   box.setObjectName(QStringLiteral("YesNoCancelBox"));
-  box.setDefaultButton(QMessageBox::Yes);
+  // A stray Enter changes nothing.
+  box.setDefaultButton(QMessageBox::Cancel);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
     case QMessageBox::Yes:
