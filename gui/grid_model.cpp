@@ -14,6 +14,7 @@ GridTableModel::GridTableModel(TGridTable& table, QObject* parent)
       cols_(table.ColCount()),
       headings_(Headings()),
       pending_refresh_(new QTimer(this)) {
+  heading_font_.setBold(true);
   pending_refresh_->setSingleShot(true);
   connect(pending_refresh_, &QTimer::timeout, this, [this] {
     if (!hold_) Refresh();
@@ -28,6 +29,11 @@ void GridTableModel::RequestRefresh() {
     return;
   }
   pending_refresh_->start(static_cast<int>(refresh_interval_ms_ - since));
+}
+
+void GridTableModel::SetHeadingFont(const QFont& font) {
+  heading_font_ = font;
+  if (cols_ > 0) emit headerDataChanged(Qt::Horizontal, 0, cols_ - 1);
 }
 
 void GridTableModel::SetBands(const QColor& first, const QColor& second) {
@@ -146,11 +152,8 @@ QVariant GridTableModel::headerData(int section, Qt::Orientation orientation, in
   switch (role) {
     case Qt::DisplayRole:
       return section < headings_.size() ? headings_[section] : QString();
-    case Qt::FontRole: {
-      QFont bold;
-      bold.setBold(true);
-      return bold;
-    }
+    case Qt::FontRole:
+      return heading_font_;
     default:
       return {};
   }

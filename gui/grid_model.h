@@ -11,6 +11,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QStringList>
 #include <functional>
 
@@ -28,6 +29,9 @@ class GridTableModel : public QAbstractTableModel {
 
   TGridTable& Table() { return table_; }
   const TGridTable& Table() const { return table_; }
+
+  // The headings' font, which the view's zoom sets (bold at first).
+  void SetHeadingFont(const QFont& font);
 
   // The two colours of the alternating row bands, the first for body row 1.
   void SetBands(const QColor& first, const QColor& second);
@@ -80,6 +84,7 @@ class GridTableModel : public QAbstractTableModel {
   int rows_ = 0;  // what the views were last told
   int cols_ = 0;
   QStringList headings_;
+  QFont heading_font_;
   QColor first_band_;
   QColor second_band_;
   int refresh_interval_ms_ = 40;

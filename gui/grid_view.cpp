@@ -1,10 +1,14 @@
 #include "grid_view.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionHeader>
+#include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <functional>
 #include <string_view>
@@ -53,6 +57,38 @@ bool IsClipboardKey(const QKeyEvent& event) {
   return event.matches(QKeySequence::Copy) || event.matches(QKeySequence::Cut) || event.matches(QKeySequence::Paste);
 }
 
+// The tables' column widths were made for MS Sans Serif 8 pt at 96 dots per inch, which
+// draws every digit 6 pixels wide.
+constexpr double kReferenceDigitWidth = 6.0;
+// Start numbers, chip numbers and the message count of a long race: every column can show
+// a number of five digits.
+const QString kWidestNumber = QStringLiteral("00000");
+
+// Digits with the signs and separators of numbers, times and dates; such a text cut short
+// would read as another number.
+bool IsNumberText(const QString& text) {
+  bool digit = false;
+  for (const QChar c : text) {
+    if (c.isDigit()) {
+      digit = true;
+    } else if (!QStringLiteral("+-.,:/ ").contains(c)) {
+      return false;
+    }
+  }
+  return digit;
+}
+
+// Whole pixels a text takes: the style cuts a text whose fractional width exceeds its room.
+int TextWidth(const QFont& font, const QString& text) {
+  return static_cast<int>(std::ceil(QFontMetricsF(font).horizontalAdvance(text)));
+}
+
+// Pixels between a cell's edge and its text, on each side, as the style draws them.
+int CellTextMargin(const QWidget* widget) {
+  const QStyle* style = widget ? widget->style() : QApplication::style();
+  return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+}
+
 }  // namespace
 
 GridDelegate::GridDelegate(QObject* parent) : QStyledItemDelegate(parent) {
@@ -86,6 +122,22 @@ bool GridDelegate::TakeEndedByEnter(Qt::KeyboardModifiers& modifiers) {
   ended_by_enter_ = false;
   modifiers = enter_modifiers_;
   return ended;
+}
+
+void GridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+  QStyledItemDelegate::initStyleOption(option, index);
+  if (option->text.isEmpty() || !IsNumberText(option->text)) return;
+  const int room = option->rect.width() - 2 * CellTextMargin(option->widget);
+  if (TextWidth(option->font, option->text) <= room) return;
+  const int hash = std::max(1, option->fontMetrics.horizontalAdvance(QLatin1Char('#')));
+  option->text = QString(std::max(1, room / hash), QLatin1Char('#'));
+}
+
+QString GridDelegate::ShownText(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyleOptionViewItem shown = option;
+  initStyleOption(&shown, index);
+  const int room = shown.rect.width() - 2 * CellTextMargin(shown.widget);
+  return shown.fontMetrics.elidedText(shown.text, shown.textElideMode, room);
 }
 
 void GridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
@@ -142,15 +194,106 @@ GridView::GridView(GridTableModel* model, QWidget* parent)
   connect(model_, &GridTableModel::refreshed, this, &GridView::CheckSpansAndColumns);
   connect(header, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
     if (applying_ || size <= 0 || horizontalHeader()->isSectionHidden(col)) return;
-    model_->Table().SetColumnWidth(col, size);
+    model_->Table().SetColumnWidth(col, static_cast<int>(std::lround(size / WidthScale())));
   });
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
     if (!current.isValid()) return;
     model_->Table().SetCol(current.column());
     model_->Table().SetRow(GridTableModel::TableRow(current.row()));
   });
+  base_font_ = font();
+  SetZoom(100);
   ApplyAll();
   ShowSortIndicator();
+}
+
+int ZoomAfterSteps(int percent, int steps) {
+  static constexpr int kSteps[] = {50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400};
+  constexpr int kCount = static_cast<int>(std::size(kSteps));
+  // From the step at or just above `percent`; a zoom between two steps goes up to the
+  // one above it or down to the one below.
+  int at = 0;
+  while (at < kCount - 1 && kSteps[at] < percent) ++at;
+  if (steps > 0 && kSteps[at] > percent) --at;
+  return kSteps[std::clamp(at + steps, 0, kCount - 1)];
+}
+
+void GridView::SetZoom(int percent) {
+  zoom_ = percent;
+  QFont shown = base_font_;
+  if (base_font_.pointSizeF() > 0) {
+    shown.setPointSizeF(base_font_.pointSizeF() * zoom_ / 100.0);
+  } else {
+    shown.setPixelSize(std::max(1, static_cast<int>(std::lround(base_font_.pixelSize() * zoom_ / 100.0))));
+  }
+  setFont(shown);
+  QFont bold = shown;
+  bold.setBold(true);
+  horizontalHeader()->setFont(bold);
+  model_->SetHeadingFont(bold);
+  const int row_height = fontMetrics().height() + 6;
+  verticalHeader()->setMinimumSectionSize(row_height);
+  verticalHeader()->setDefaultSectionSize(row_height);
+  ApplyWidths();
+}
+
+double GridView::WidthScale() const {
+  return QFontMetricsF(font()).horizontalAdvance(QStringLiteral("0123456789")) / 10.0 / kReferenceDigitWidth;
+}
+
+int GridView::ContentMinimumWidth(int col) const {
+  const QHeaderView* header = horizontalHeader();
+  QStyleOptionHeader heading;
+  heading.initFrom(header);
+  heading.orientation = Qt::Horizontal;
+  heading.section = col;
+  heading.text = model_->headerData(col, Qt::Horizontal).toString();
+  heading.textAlignment = Qt::AlignCenter;
+  heading.fontMetrics = QFontMetrics(header->font());
+  const QSize size = header->style()->sizeFromContents(QStyle::CT_HeaderSection, &heading, QSize(), header);
+  // The style measures in whole pixels and cuts by the fractional width.
+  int width = size.width() + TextWidth(header->font(), heading.text) - heading.fontMetrics.horizontalAdvance(heading.text);
+  // The sort mark takes its room from the heading's text.
+  if (header->isSortIndicatorShown() && header->sortIndicatorSection() == col) {
+    width += size.height() + header->style()->pixelMetric(QStyle::PM_HeaderMargin, &heading, header);
+  }
+  const int grid_line = showGrid() ? 1 : 0;
+  const int number = TextWidth(font(), kWidestNumber) + 2 * CellTextMargin(this) + grid_line;
+  return std::max(width, number);
+}
+
+int GridView::ShownColumnWidth(int col) const {
+  const int scaled = static_cast<int>(std::lround(model_->Table().ColumnWidth(col) * WidthScale()));
+  return std::max(scaled, ContentMinimumWidth(col));
+}
+
+void GridView::ApplyWidths() {
+  const bool was_applying = applying_;
+  applying_ = true;
+  for (int col = 0; col < model_->columnCount(); ++col) {
+    if (!isColumnHidden(col)) setColumnWidth(col, ShownColumnWidth(col));
+  }
+  applying_ = was_applying;
+}
+
+QString GridView::ShownText(const QModelIndex& index) const {
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  option.rect = visualRect(index);
+  return delegate_->ShownText(option, index);
+}
+
+void GridView::wheelEvent(QWheelEvent* event) {
+  if (!event->modifiers().testFlag(Qt::ControlModifier)) {
+    QTableView::wheelEvent(event);
+    return;
+  }
+  // A wheel turns in notches of 120; a touchpad sends smaller parts of one.
+  wheel_angle_ += event->angleDelta().y();
+  const int steps = wheel_angle_ / 120;
+  wheel_angle_ -= steps * 120;
+  if (steps != 0) emit zoomStepRequested(steps);
+  event->accept();
 }
 
 void GridView::doItemsLayout() {
@@ -208,9 +351,8 @@ void GridView::ApplyAll() {
   applying_ = true;
   clearSpans();
   spans_.clear();
-  const TGridTable& table = model_->Table();
-  for (int col = 0; col < table.ColCount(); ++col) setColumnWidth(col, table.ColumnWidth(col));
   ApplyHiddenColumns();
+  ApplyWidths();
   AddSpans(0, model_->rowCount() - 1);
   applying_ = false;
 }
@@ -258,7 +400,7 @@ void GridView::ApplyHiddenColumns() {
     const bool hidden = table.IsColumnHidden(col);
     if (isColumnHidden(col) == hidden) continue;
     setColumnHidden(col, hidden);
-    if (!hidden) setColumnWidth(col, table.ColumnWidth(col));
+    if (!hidden) setColumnWidth(col, ShownColumnWidth(col));
   }
   applying_ = was_applying;
 }
@@ -474,7 +616,10 @@ void GridView::ShowSortIndicator() {
       table.SortDirectionNow() == SortDirection::Ascending ? Qt::AscendingOrder : Qt::DescendingOrder;
   QHeaderView* header = horizontalHeader();
   if (header->sortIndicatorSection() != table.SortColumn() || header->sortIndicatorOrder() != order) {
+    const bool moved = header->sortIndicatorSection() != table.SortColumn();
     header->setSortIndicator(table.SortColumn(), order);
+    // The sort mark needs room beside its heading.
+    if (moved) ApplyWidths();
   }
 }
 

@@ -11,6 +11,11 @@
 // While a cell is edited its keys belong to the cell editor; an edit ended with Enter then
 // moves on as Enter does outside the editor.
 //
+// The table's column widths are pixels of the font they were made for; the view shows them
+// scaled to the font on the screen and to the zoom, and never narrower than the column's
+// heading or a five-digit number. A number that does not fit its cell is shown as "###",
+// never cut. Ctrl+wheel asks for a zoom step (the window zooms every grid together).
+//
 // Painting the visible cells is what a refresh costs, so the view paints only what changed:
 // rows appended below the visible ones cost a scroll bar update, and a refresh that reports
 // every row changed repaints only when the visible cells' texts differ from the last look.
@@ -41,12 +46,16 @@ class GridDelegate : public QStyledItemDelegate {
   // asking forgets it.
   bool TakeEndedByEnter(Qt::KeyboardModifiers& modifiers);
 
+  // The text a cell shows at `option`'s size: a number too wide for it becomes "###".
+  QString ShownText(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+
  signals:
   // Model row and column of the cell whose editing ended.
   void editingEnded(int row, int col);
 
  protected:
   bool eventFilter(QObject* object, QEvent* event) override;
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
  private:
   mutable int row_ = -1;
@@ -58,6 +67,9 @@ class GridDelegate : public QStyledItemDelegate {
 // Runs a command that a view starts from a key or a click; what the command throws must
 // not reach Qt's event loop. The window passes its standard error report.
 using CommandRunner = std::function<void(const std::function<void()>&)>;
+
+// The grids' zoom `steps` steps on from `percent` (back when negative), within 50 to 400.
+int ZoomAfterSteps(int percent, int steps);
 
 class GridView : public QTableView {
   Q_OBJECT
@@ -95,12 +107,29 @@ class GridView : public QTableView {
 
   void doItemsLayout() override;
 
+  // Zoom in percent of the font the view was made with: the cells' and headings' font,
+  // the row height and the column widths together.
+  void SetZoom(int percent);
+  int Zoom() const { return zoom_; }
+  // Screen pixels per pixel of the table's column widths: the width of a digit in the
+  // font shown against its width in the font the widths were made for.
+  double WidthScale() const;
+  // The width the view gives column `col` of the table.
+  int ShownColumnWidth(int col) const;
+  // The text shown in the cell at `index`, as wide as its column is now.
+  QString ShownText(const QModelIndex& index) const;
+
+ signals:
+  // Ctrl+wheel: +1 per step towards a larger font, -1 per step back.
+  void zoomStepRequested(int steps);
+
  protected:
   void dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
                    const QList<int>& roles = QList<int>()) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   // A left press and release on the header viewport at x.
@@ -119,6 +148,10 @@ class GridView : public QTableView {
   // After every refresh: spans still where they were, hidden columns as in the table.
   void CheckSpansAndColumns();
   void ApplyHiddenColumns();
+  // Every shown column at ShownColumnWidth(); the table's widths stay as they are.
+  void ApplyWidths();
+  // The narrowest width that shows column `col`'s heading and a five-digit number whole.
+  int ContentMinimumWidth(int col) const;
   // A hash of the visible cells' texts and of which cells are visible.
   size_t VisibleFingerprint() const;
 
@@ -136,6 +169,9 @@ class GridView : public QTableView {
   GridKeyHandler* keys_ = nullptr;
   CommandRunner run_;
   int heading_press_ = -1;  // column under a left press on the header, -1 outside
+  QFont base_font_;         // the font at zoom 100
+  int zoom_ = 100;
+  int wheel_angle_ = 0;  // Ctrl+wheel turning not yet made into a step
 };
 
 }  // namespace ln40::gui

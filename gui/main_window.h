@@ -61,6 +61,11 @@ class MainWindow : public QWidget, public MainWindowView {
   FindTextDialog* FindDialog() const { return find_dialog_; }
   FindDialogState& FindState() { return find_state_; }
 
+  // The grids' zoom in percent: both grids' font and column widths, kept in the settings
+  // at once. Ctrl+plus, Ctrl+minus, Ctrl+0 and Ctrl+wheel over a grid change it.
+  void SetGridZoom(int percent);
+  int GridZoom() const { return grid_zoom_; }
+
   // "Search for data": the find dialog on the runner sheet when the "Excel timing" page is
   // shown, else on the read-times table.
   void SearchForData();
@@ -115,6 +120,8 @@ class MainWindow : public QWidget, public MainWindowView {
   void BuildSheetMenu();
   // The editing keys of both tables and the clipboard they share.
   void BindKeys();
+  // The zoom keys and Ctrl+wheel over the grids.
+  void BindZoom();
   QToolButton* AddToolButton(QBoxLayout* layout, const char* name, const char* hint, const char* icon,
                              std::function<void()> command);
 
@@ -166,6 +173,7 @@ class MainWindow : public QWidget, public MainWindowView {
   FindDialogState find_state_;
   FindTextDialog* find_dialog_ = nullptr;
 
+  int grid_zoom_ = 100;
   bool selecting_page_ = false;  // a page change made by the program, not the user
   bool started_ = false;
   QSet<QString> open_errors_;  // error texts whose box is open, so a repeat does not stack

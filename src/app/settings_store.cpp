@@ -74,4 +74,21 @@ void WriteMailAddress(TSettingsFile& store, const std::string& address) {
   }
 }
 
+int ReadGridZoom(TSettingsFile& store) {
+  store.Open();
+  const auto stored = store.ReadInteger(kGridZoomValue);
+  if (!stored || *stored < kMinGridZoom || *stored > kMaxGridZoom) return 100;
+  return *stored;
+}
+
+void WriteGridZoom(TSettingsFile& store, int percent) {
+  if (!store.Open()) throw FailedToSet(kGridZoomValue);
+  store.WriteInteger(kGridZoomValue, percent);
+  try {
+    store.Save();
+  } catch (const Error&) {
+    throw FailedToSet(kGridZoomValue);
+  }
+}
+
 }  // namespace ln40

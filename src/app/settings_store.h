@@ -11,6 +11,7 @@
 namespace ln40 {
 
 inline constexpr const char* kMailAddressValue = "tomail";
+inline constexpr const char* kGridZoomValue = "GridZoom";
 
 // Reads the ten stored values into `options`, in their stored order. A boolean that is
 // missing or stored as a text, or a text stored as an integer, ends the load there without
@@ -24,5 +25,14 @@ void SaveSettings(TSettingsFile& store, const StationOptions& options);
 // The mail prompt's default (empty when never stored) and the confirmed address.
 std::string ReadMailAddress(TSettingsFile& store);
 void WriteMailAddress(TSettingsFile& store, const std::string& address);
+
+// The grids' zoom in percent of the desktop font, kept apart from the station's options so
+// that a change is kept at once. 100 when never stored, stored as a text, or outside
+// kMinGridZoom..kMaxGridZoom.
+inline constexpr int kMinGridZoom = 50;
+inline constexpr int kMaxGridZoom = 400;
+int ReadGridZoom(TSettingsFile& store);
+// Throws Error("Failed to set data for 'GridZoom'") when the store cannot be written.
+void WriteGridZoom(TSettingsFile& store, int percent);
 
 }  // namespace ln40

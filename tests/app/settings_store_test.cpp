@@ -151,5 +151,29 @@ TEST_F(SettingsStoreTest, SaveKeepsTheMailAddressAndOddTexts) {
   EXPECT_EQ(loaded.subName, "line\r\nbreak\\ \x01");
 }
 
+TEST_F(SettingsStoreTest, TheGridZoomIsKeptBesideTheOptions) {
+  TSettingsFile store(path_);
+  EXPECT_EQ(ReadGridZoom(store), 100);  // never stored
+  StationOptions options;
+  options.raceName = "Holmenkollen";
+  SaveSettings(store, options);
+  WriteGridZoom(store, 150);
+  EXPECT_EQ(ReadGridZoom(store), 150);
+  SaveSettings(store, options);  // the options' save keeps the zoom
+  EXPECT_EQ(ReadGridZoom(store), 150);
+  StationOptions loaded;
+  LoadSettings(store, loaded);
+  EXPECT_EQ(loaded.raceName, "Holmenkollen");
+
+  // A value that no zoom step gives, or one of the wrong type, reads as no zoom.
+  for (const char* line : {"GridZoom=dword:00000005\n", "GridZoom=sz:\"150\"\n"}) {
+    WriteStore(line);
+    EXPECT_EQ(ReadGridZoom(store), 100) << line;
+  }
+  std::filesystem::remove_all(folder_);
+  std::filesystem::create_directories(path_);  // a folder where the store goes
+  EXPECT_THROW(WriteGridZoom(store, 125), Error);
+}
+
 }  // namespace
 }  // namespace ln40

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <cmath>
 
 #include "grid_view.h"
 #include "gui_test_support.h"
@@ -107,8 +108,10 @@ TEST_F(GridModelTest, GroupingMergesTheHeadingsAndTakesTheColumnAway) {
 TEST_F(GridModelTest, HiddenColumnsAndWidthsFollowTheTable) {
   GridTableModel model(table_);
   GridView view(&model);
-  EXPECT_EQ(view.columnWidth(read_times::kNumber), 35);
-  EXPECT_EQ(view.columnWidth(read_times::kData), 139);
+  // The table's widths are shown scaled to the font on the screen.
+  const double scale = view.WidthScale();
+  EXPECT_GE(view.columnWidth(read_times::kNumber), std::lround(35 * scale));
+  EXPECT_EQ(view.columnWidth(read_times::kData), std::lround(139 * scale));
 
   table_.HideColumn(read_times::kReaderTime);
   model.Refresh();
@@ -116,10 +119,10 @@ TEST_F(GridModelTest, HiddenColumnsAndWidthsFollowTheTable) {
   table_.ShowAllColumns();
   model.Refresh();
   EXPECT_FALSE(view.isColumnHidden(read_times::kReaderTime));
-  EXPECT_EQ(view.columnWidth(read_times::kReaderTime), 92);
+  EXPECT_EQ(view.columnWidth(read_times::kReaderTime), std::lround(92 * scale));
 
-  // A width dragged in the header is the table's width from then on.
-  view.horizontalHeader()->resizeSection(read_times::kTime, 150);
+  // A width dragged in the header is the table's width from then on, in the table's pixels.
+  view.horizontalHeader()->resizeSection(read_times::kTime, static_cast<int>(std::lround(150 * scale)));
   EXPECT_EQ(table_.ColumnWidth(read_times::kTime), 150);
 }
 

@@ -8,9 +8,18 @@
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QRegion>
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <cmath>
+#include <filesystem>
+#include <unistd.h>
 
 #include "grid_model.h"
+#include "app/settings_file.h"
+#include "app/settings_store.h"
 #include "gui_test_support.h"
+#include "link/discovery_sysfs.h"
+#include "main_window.h"
 #include "sheet/runner_sheet.h"
 #include "timing/read_times_table.h"
 
@@ -71,6 +80,154 @@ TEST_F(GridViewTest, TheFirstImportedRowIsDrawn) {
   EXPECT_TRUE(WaitFor([&] { return paints.Painted().contains(first_row); }, 2000))
       << "the first row was not repainted";
   EXPECT_TRUE(paints.Painted().contains(view.visualRect(model.index(2, runner_sheet::kFirstName))));
+}
+
+// What a user sees of column `col`'s heading: whether the header section holds its text
+// with the style's margins (and the sort mark beside it).
+bool HeadingFits(const GridView& view, int col) {
+  const QHeaderView* header = view.horizontalHeader();
+  QStyleOptionHeader option;
+  option.initFrom(header);
+  const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, &option, header);
+  const QString text = view.model()->headerData(col, Qt::Horizontal).toString();
+  int needed = QFontMetrics(header->font()).horizontalAdvance(text) + 2 * margin;
+  if (header->sortIndicatorSection() == col) needed += header->height() / 2 + margin;
+  return header->sectionSize(col) >= needed;
+}
+
+TEST_F(GridViewTest, HeadingsAndFiveDigitNumbersAreShownWholeAtEveryZoom) {
+  TGridTable times;
+  SetUpReadTimesTable(times);
+  TGridTable sheet;
+  SetUpRunnerSheet(sheet);
+  for (TGridTable* table : {&times, &sheet}) {
+    for (int col = 0; col < table->ColCount(); ++col) table->SetCell(col, 1, "12345");
+  }
+  for (TGridTable* table : {&times, &sheet}) {
+    GridTableModel model(*table);
+    GridView view(&model);
+    Show(view);
+    int last_width = 0;
+    for (const int zoom : {100, ZoomAfterSteps(100, 1), ZoomAfterSteps(100, 2)}) {
+      view.SetZoom(zoom);
+      for (int col = 0; col < model.columnCount(); ++col) {
+        const QString heading = model.headerData(col, Qt::Horizontal).toString();
+        EXPECT_TRUE(HeadingFits(view, col)) << heading.toStdString() << " at " << zoom << "%";
+        EXPECT_EQ(view.ShownText(model.index(0, col)), QStringLiteral("12345"))
+            << heading.toStdString() << " at " << zoom << "%";
+      }
+      // Font and widths grow together.
+      EXPECT_GT(view.columnWidth(model.columnCount() - 1), last_width) << zoom;
+      last_width = view.columnWidth(model.columnCount() - 1);
+    }
+  }
+}
+
+TEST_F(GridViewTest, TheTablesWidthsAreScaledToTheFontOnTheScreen) {
+  TGridTable sheet;
+  SetUpRunnerSheet(sheet);
+  GridTableModel model(sheet);
+  GridView view(&model);
+  // Digits 6 pixels wide are the font the widths were made for.
+  const double digit = QFontMetricsF(view.font()).horizontalAdvance(QStringLiteral("0123456789")) / 10;
+  EXPECT_DOUBLE_EQ(view.WidthScale(), digit / 6);
+  EXPECT_EQ(view.columnWidth(runner_sheet::kFirstName),
+            std::max<long>(std::lround(64 * digit / 6), view.ShownColumnWidth(runner_sheet::kFirstName)));
+  // The table keeps the widths it was given.
+  EXPECT_EQ(sheet.ColumnWidth(runner_sheet::kFirstName), 64);
+  view.SetZoom(200);
+  EXPECT_EQ(sheet.ColumnWidth(runner_sheet::kFirstName), 64);
+}
+
+TEST_F(GridViewTest, ANumberTooWideForItsCellIsShownAsHashesNeverCut) {
+  TGridTable times;
+  SetUpReadTimesTable(times);
+  times.SetCell(read_times::kNumber, 1, "12345");
+  times.SetCell(read_times::kTime, 1, "10:32:10");
+  times.SetCell(read_times::kData, 1, "Nydalens Skiklub");
+  GridTableModel model(times);
+  GridView view(&model);
+  Show(view);
+  for (const int col : {read_times::kNumber, read_times::kTime, read_times::kData}) {
+    view.horizontalHeader()->resizeSection(col, 30);
+  }
+  for (const int col : {read_times::kNumber, read_times::kTime}) {
+    const QString shown = view.ShownText(model.index(0, col));
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown, QString(shown.size(), QLatin1Char('#'))) << shown.toStdString();
+  }
+  // A text may be cut; it says so with its ellipsis.
+  const QString name = view.ShownText(model.index(0, read_times::kData));
+  EXPECT_TRUE(name.endsWith(QChar(0x2026))) << name.toStdString();
+}
+
+TEST_F(GridViewTest, ZoomGoesInStepsWithinItsLimits) {
+  struct Case {
+    int from, steps, to;
+  };
+  for (const Case& c : {Case{100, 1, 110}, Case{100, -1, 90}, Case{100, 2, 125}, Case{400, 1, 400},
+                        Case{50, -1, 50}, Case{130, 1, 150}, Case{130, -1, 125}, Case{100, -20, 50}}) {
+    EXPECT_EQ(ZoomAfterSteps(c.from, c.steps), c.to) << c.from << " " << c.steps;
+  }
+}
+
+// The window's zoom keys and Ctrl+wheel zoom both grids together and are kept for the next
+// start.
+TEST_F(GridViewTest, TheWindowZoomsBothGridsAndKeepsTheZoom) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("ln40zoom" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const auto open_window = [&] {
+    WindowSetup setup;
+    setup.data_folder = folder.string() + "/";
+    setup.settings_path = (folder / "vexa" / "ln40util.conf").string();
+    setup.locale = Locale::WorkedExample();
+    setup.clock = std::make_unique<FixedClock>(46364.5);
+    setup.devices = std::make_unique<SysfsSerialDevices>((folder / "no-sysfs").string(), "");
+    return std::make_unique<MainWindow>(std::move(setup));
+  };
+  {
+    auto window = open_window();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));  // shortcuts go to the active window
+    window->SelectPage(1);
+    GridView* sheet = window->SheetView();
+    GridView* times = window->ReadTimesView();
+    const int width = sheet->columnWidth(0);
+    const qreal size = sheet->font().pointSizeF();
+
+    QTest::keyClick(sheet, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(window->GridZoom(), ZoomAfterSteps(100, 1));
+    QTest::keyClick(sheet, Qt::Key_Equal, Qt::ControlModifier);  // plus without Shift
+    EXPECT_EQ(window->GridZoom(), ZoomAfterSteps(100, 2));
+    for (GridView* view : {sheet, times}) EXPECT_EQ(view->Zoom(), window->GridZoom());
+    EXPECT_GT(sheet->font().pointSizeF(), size);
+    EXPECT_GT(sheet->columnWidth(0), width);
+    EXPECT_GT(sheet->verticalHeader()->defaultSectionSize(), QFontMetrics(QFont(sheet->font())).height() - 1);
+
+    // A wheel notch with Ctrl held zooms; without Ctrl it scrolls.
+    const QPoint at = sheet->viewport()->rect().center();
+    QWheelEvent notch(at, sheet->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(sheet->viewport(), &notch);
+    EXPECT_EQ(window->GridZoom(), ZoomAfterSteps(100, 3));
+    QTest::keyClick(sheet, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(window->GridZoom(), ZoomAfterSteps(100, 2));
+    TSettingsFile stored((folder / "vexa" / "ln40util.conf").string());
+    EXPECT_EQ(ReadGridZoom(stored), ZoomAfterSteps(100, 2));
+
+    QTest::keyClick(sheet, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(window->GridZoom(), 100);
+    EXPECT_EQ(sheet->columnWidth(0), width);
+    QTest::keyClick(sheet, Qt::Key_Plus, Qt::ControlModifier);
+  }
+  auto window = open_window();
+  EXPECT_EQ(window->GridZoom(), ZoomAfterSteps(100, 1));
+  EXPECT_EQ(window->ReadTimesView()->Zoom(), ZoomAfterSteps(100, 1));
+  window.reset();
+  fs::remove_all(folder);
 }
 
 }  // namespace
