@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -52,6 +53,16 @@ constexpr int kOptionsPanelWidth = 135;
 constexpr int kSetupButtonWidth = 193;
 constexpr int kSetupButtonHeight = 48;
 constexpr int kStatusNoteSeconds = 20;
+// The longest entry the port list shows in full when closed.
+constexpr const char* kWidestPortEntry = "/dev/ttyUSB0 Vexa USB LN40 ";
+
+// The width a combo box needs to show `text` whole, with its frame and arrow in the style.
+int ComboBoxWidthFor(const QComboBox& box, const QString& text) {
+  QStyleOptionComboBox option;
+  option.initFrom(&box);
+  const QSize content(box.fontMetrics().horizontalAdvance(text), box.fontMetrics().height());
+  return box.style()->sizeFromContents(QStyle::CT_ComboBox, &option, content, &box).width();
+}
 
 // Flat tabs: the page control's tabs look like flat buttons, the current one pressed.
 const char* const kFlatTabs =
@@ -262,9 +273,8 @@ QWidget* MainWindow::BuildToolbar() {
 
   port_list_ = new QComboBox(bar);
   port_list_->setObjectName(QStringLiteral("ComboBox1"));
-  port_list_->setMinimumWidth(90);
   port_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  port_list_->setMinimumContentsLength(6);
+  port_list_->setMinimumWidth(ComboBoxWidthFor(*port_list_, QString::fromLatin1(kWidestPortEntry)));
   port_list_->setFocusPolicy(Qt::ClickFocus);
   connect(port_list_, &QComboBox::activated, this,
           [this](int index) { Run([this, index] { controller_->PortListChosen(index); }); });

@@ -221,6 +221,8 @@ void MainWindowController::SearchReadersClick() {
   RunDiscovery([this] { session_->SearchReaders(); }, true);
 }
 
+// Discovery fills the list afresh: added to what is there, every press would list each
+// port once more.
 void MainWindowController::ComPortsClick() {
   RunDiscovery([this] { session_->Discover(); }, true);
 }

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -223,6 +224,44 @@ TEST_F(MainWindowTest, ReaderMessagesThroughAPseudoTerminalReachTheVisibleTable)
   }));
 
   window_.reset();  // closes the port before the terminal goes
+  ::close(master);
+}
+
+TEST_F(MainWindowTest, ThePortListHoldsEachPortOnceAndShowsItsLongestEntry) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ::close(slave);
+  MainWindow& window = Window(std::string("ln40=") + name);
+  ShowAndStart(window);
+  ASSERT_TRUE(WaitFor([&] { return window.Controller().Link().Connected(); }));
+  auto* list = window.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+  const QStringList once{QString::fromLatin1(name) + " Serial port", QString::fromLatin1(name) + " Vexa USB LN40 "};
+  const auto entries = [list] {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
+    return texts;
+  };
+  EXPECT_EQ(entries(), once);
+  auto* com_ports = window.findChild<QPushButton*>(QStringLiteral("ComPorts"));
+  com_ports->click();
+  com_ports->click();
+  EXPECT_EQ(entries(), once);
+  EXPECT_EQ(list->currentIndex(), 1);
+
+  // The field the chosen entry is drawn in holds the longest usual entry whole, and the
+  // drop-down its own longest entry.
+  const QString widest = QStringLiteral("/dev/ttyUSB0 Vexa USB LN40 ");
+  QStyleOptionComboBox option;
+  option.initFrom(list);
+  const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+  EXPECT_GE(field.width(), list->fontMetrics().horizontalAdvance(widest));
+  list->addItem(widest);
+  list->showPopup();
+  EXPECT_GE(list->view()->viewport()->width(), list->view()->fontMetrics().horizontalAdvance(widest));
+  list->hidePopup();
+
+  window_.reset();
   ::close(master);
 }
 
