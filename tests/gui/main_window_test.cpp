@@ -296,13 +296,19 @@ TEST_F(MainWindowTest, AnEditOfTheSheetRunsTheNetTimeRuleAndARefreshKeepsTheTypi
 TEST_F(MainWindowTest, AnErrorIsShownInABoxAndTheWindowGoesOn) {
   // The only port is one that cannot be opened: discovery's error reaches the standard
   // error report during the start-up routine, which then loads the settings all the same.
-  MainWindow& window = Window("ln40=" + (folder_ / "no-such-tty").string());
+  const QString missing = QString::fromStdString((folder_ / "no-such-tty").string());
+  MainWindow& window = Window("ln40=" + missing.toStdString());
   WithModal([&] { ShowAndStart(window); },
-            [](QWidget& box) {
+            [&missing](QWidget& box) {
               auto* message = qobject_cast<QMessageBox*>(&box);
               ASSERT_NE(message, nullptr);
               EXPECT_EQ(message->icon(), QMessageBox::Critical);
-              EXPECT_TRUE(message->text().startsWith(QStringLiteral("Unable to open com port"))) << message->text().toStdString();
+              EXPECT_EQ(message->text(), QStringLiteral("Unable to open com port ") + missing +
+                                             QStringLiteral(": No such file or directory. Plug the reader in, or "
+                                                            "choose another port."));
+              // The system call only in the details.
+              EXPECT_EQ(message->detailedText(),
+                        QStringLiteral("System call: open(") + missing + QStringLiteral("): ENOENT (errno 2)"));
               message->accept();
             });
   EXPECT_TRUE(window.isVisible());
