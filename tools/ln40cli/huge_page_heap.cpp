@@ -45,10 +45,10 @@ void UseHugePagesForTheHeap(std::size_t expected) {
 #endif
 }
 
-std::size_t ExpectedHeapForFile(const std::string& file_name) {
+std::size_t RegularFileSize(const std::string& file_name) {
   struct stat info {};
   if (::stat(file_name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-  return static_cast<std::size_t>(info.st_size) * 4;
+  return static_cast<std::size_t>(info.st_size);
 }
 
 }  // namespace ln40::cli

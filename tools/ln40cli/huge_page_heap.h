@@ -17,8 +17,8 @@ namespace ln40::cli {
 // fault), while this thread goes on reading the input; 0 leaves every page to its first touch.
 void UseHugePagesForTheHeap(std::size_t expected = 0);
 
-// About the heap a command needs for a workbook or text file of this name opened into a
-// table: a few times the file's size (the table's cells are larger than the file's records).
-std::size_t ExpectedHeapForFile(const std::string& file_name);
+// The size of a regular file; 0 for anything else. A command's heap is a few times the size
+// of the file it reads: the table's cells are larger than the file's records or fields.
+std::size_t RegularFileSize(const std::string& file_name);
 
 }  // namespace ln40::cli
