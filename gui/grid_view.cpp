@@ -64,6 +64,20 @@ constexpr double kReferenceDigitWidth = 6.0;
 // a number of five digits.
 const QString kWidestNumber = QStringLiteral("00000");
 
+// The scroll bars' thumb darker than its track, as most desktops draw it. The default style
+// draws a light thumb in a darker groove: a thumb that covers most of the track, as on a
+// sheet a little wider than the window, then reads as a small dark thumb at the far end.
+const char* const kScrollBars =
+    "QScrollBar { background: palette(base); border: 0; }"
+    "QScrollBar:horizontal { height: 14px; border-top: 1px solid palette(midlight); }"
+    "QScrollBar:vertical { width: 14px; border-left: 1px solid palette(midlight); }"
+    "QScrollBar::handle { background: palette(mid); border-radius: 4px; }"
+    "QScrollBar::handle:hover, QScrollBar::handle:pressed { background: palette(dark); }"
+    "QScrollBar::handle:horizontal { min-width: 24px; margin: 3px 2px; }"
+    "QScrollBar::handle:vertical { min-height: 24px; margin: 2px 3px; }"
+    "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: 0; }"
+    "QScrollBar::add-page, QScrollBar::sub-page { background: none; }";
+
 // Digits with the signs and separators of numbers, times and dates; such a text cut short
 // would read as another number.
 bool IsNumberText(const QString& text) {
@@ -156,6 +170,9 @@ GridView::GridView(GridTableModel* model, QWidget* parent)
                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
   setWordWrap(false);
   setCornerButtonEnabled(false);
+  // Sideways by pixels: the thumb is as long as the part of the row that is in sight.
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setStyleSheet(QString::fromLatin1(kScrollBars));
 
   verticalHeader()->hide();
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

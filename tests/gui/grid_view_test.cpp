@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QRegion>
+#include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QStyle>
 #include <QStyleOptionHeader>
 #include <cmath>
@@ -80,6 +82,52 @@ TEST_F(GridViewTest, TheFirstImportedRowIsDrawn) {
   EXPECT_TRUE(WaitFor([&] { return paints.Painted().contains(first_row); }, 2000))
       << "the first row was not repainted";
   EXPECT_TRUE(paints.Painted().contains(view.visualRect(model.index(2, runner_sheet::kFirstName))));
+}
+
+// The rectangle of `bar`'s thumb, and of its groove, as its style lays them out.
+QRect ScrollBarPart(const QScrollBar& bar, QStyle::SubControl part) {
+  QStyleOptionSlider option;
+  option.initFrom(&bar);
+  option.orientation = bar.orientation();
+  option.minimum = bar.minimum();
+  option.maximum = bar.maximum();
+  option.sliderPosition = bar.sliderPosition();
+  option.sliderValue = bar.value();
+  option.singleStep = bar.singleStep();
+  option.pageStep = bar.pageStep();
+  option.subControls = QStyle::SC_All;
+  return bar.style()->subControlRect(QStyle::CC_ScrollBar, &option, part, &bar);
+}
+
+// The runner sheet is wider than its page. Scrolled to its left end, the scroll bar is at
+// its minimum and its thumb, drawn darker than the track, lies at the left.
+TEST_F(GridViewTest, TheSheetsScrollBarShowsItsThumbAtTheLeftEnd) {
+  TGridTable sheet;
+  SetUpRunnerSheet(sheet);
+  GridTableModel model(sheet);
+  GridView view(&model);
+  Show(view);
+  QScrollBar* bar = view.horizontalScrollBar();
+  ASSERT_TRUE(bar->isVisible());
+  ASSERT_LT(bar->minimum(), bar->maximum());
+
+  view.scrollTo(model.index(0, runner_sheet::kColumnCount - 1));
+  EXPECT_EQ(bar->value(), bar->maximum());
+  view.scrollTo(model.index(0, 0));
+  EXPECT_EQ(bar->value(), bar->minimum());
+  EXPECT_EQ(view.columnViewportPosition(0), 0);
+
+  const QRect thumb = ScrollBarPart(*bar, QStyle::SC_ScrollBarSlider);
+  const QRect groove = ScrollBarPart(*bar, QStyle::SC_ScrollBarGroove);
+  EXPECT_LE(thumb.left() - groove.left(), 3);
+  ASSERT_LT(thumb.right() + 10, groove.right());
+  // What is drawn at the thumb's middle is darker than the empty track right of it.
+  const QImage drawn = bar->grab().toImage();
+  const int y = groove.center().y();
+  const QColor in_thumb = drawn.pixelColor(thumb.center().x(), y);
+  const QColor in_track = drawn.pixelColor((thumb.right() + groove.right()) / 2, y);
+  EXPECT_LT(in_thumb.lightness() + 20, in_track.lightness())
+      << in_thumb.name().toStdString() << " in the thumb, " << in_track.name().toStdString() << " in the track";
 }
 
 // What a user sees of column `col`'s heading: whether the header section holds its text
