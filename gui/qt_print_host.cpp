@@ -55,6 +55,12 @@ class PrinterJobCanvas : public PrintCanvas {
 
 }  // namespace
 
+QString PdfFileNameFor(const std::string& job_name) {
+  QString name = ToQt(job_name);
+  name.replace(QLatin1Char('/'), QLatin1Char('-'));  // a "/" in a race name is no folder
+  return name + QStringLiteral(".pdf");
+}
+
 QtPrintHost::QtPrintHost(QWidget* parent, const Clock& clock, const Locale& locale)
     : parent_(parent), clock_(clock), locale_(locale) {
   run_dialog_ = [](PrintSettingsDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
@@ -72,12 +78,17 @@ std::unique_ptr<PrintCanvas> QtPrintHost::BeginPrintJob(const std::string& job_n
   if (!pdf_path_.empty()) return BeginPdfPrintJob(pdf_path_, job_name, orientation);
 
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  printer_->setDocName(ToQt(job_name));
   printer_->setPageOrientation(orientation == PageOrientation::Landscape ? QPageLayout::Landscape
                                                                          : QPageLayout::Portrait);
+  // The print dialog names its PDF file after the document, the document's last ".xxx"
+  // replaced by ".pdf": a sub name such as "10.10.04" would lose its ".04". Named with ".pdf"
+  // already, only that goes. The job takes its own name into the print queue.
+  printer_->setDocName(PdfFileNameFor(job_name));
   QPrintDialog dialog(printer_.get(), parent_);
   dialog.setObjectName(QStringLiteral("PrintDialog"));
-  if (dialog.exec() != QDialog::Accepted) return nullptr;
+  const bool accepted = dialog.exec() == QDialog::Accepted;
+  printer_->setDocName(ToQt(job_name));
+  if (!accepted) return nullptr;
   auto canvas = std::make_unique<PrinterJobCanvas>(*printer_);
   if (!canvas->Begin()) {
     QMessageBox::warning(parent_, QStringLiteral("Print"),

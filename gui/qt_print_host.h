@@ -3,6 +3,7 @@
 // printer the user picks in the platform's print dialog (which also offers printing into a
 // PDF file), or straight into a PDF file when one has been named.
 #include <QPointer>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,10 @@ class QWidget;
 namespace ln40::gui {
 
 class PrintSettingsDialog;
+
+// The name of the PDF file a print job goes to: the job's name (Windows-1252) with ".pdf"
+// added, whatever dots it holds ("Startliste V\xE5rl\xF8pet 10.10.04.pdf"); a "/" becomes "-".
+QString PdfFileNameFor(const std::string& job_name);
 
 class QtPrintHost : public PrintHost {
  public:

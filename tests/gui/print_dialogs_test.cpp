@@ -14,8 +14,11 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -353,6 +356,37 @@ TEST(QtPrintHost, ListPrintedIntoAPdfFile) {
   EXPECT_NE(text.find("Runner0 S\xC3\xB8rby"), std::string::npos);
   EXPECT_NE(text.find("Runner89 S\xC3\xB8rby"), std::string::npos);
   EXPECT_NE(text.find("Vexa timing system LN40"), std::string::npos);
+}
+
+TEST(QtPrintHost, ThePrintDialogsPdfFileKeepsEveryDotOfTheName) {
+  App();
+  const struct {
+    std::string job;
+    QString file;
+  } cases[] = {
+      {"Startliste V\xE5rl\xF8pet 2026 10.10.04", QString::fromUtf8("Startliste Vårløpet 2026 10.10.04.pdf")},
+      {"Resultatliste Stafett 1/2", QStringLiteral("Resultatliste Stafett 1-2.pdf")},
+      {"Resultatliste", QStringLiteral("Resultatliste.pdf")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PdfFileNameFor(c.job), c.file);
+
+  FixedClock clock(kNow);
+  QtPrintHost host(nullptr, clock, Locale::WorkedExample());
+  QString named, kept;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    // On X11 the dialog's file is the document's name, its last ".xxx" replaced by ".pdf".
+    const QRegularExpressionMatch last_suffix =
+        QRegularExpression(QStringLiteral("(.*)\\.\\S+")).match(dialog->printer()->docName());
+    named = last_suffix.hasMatch() ? last_suffix.captured(1) + QStringLiteral(".pdf") : QString();
+    dialog->reject();
+  });
+  poll.start(10);
+  EXPECT_EQ(host.BeginPrintJob(cases[0].job, PageOrientation::Portrait), nullptr);
+  poll.stop();
+  EXPECT_EQ(named, cases[0].file);
 }
 
 // The toolbar's list commands in the real window: the modal "Print Settings" dialog comes
