@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "text/codepage.h"
+#include "text/regular_file.h"
 #include "text/error.h"
 #include "compound_file/compound_file_format.h"
 #include "compound_file_reader.h"
@@ -84,10 +85,7 @@ std::size_t ReadUpTo(int fd, std::uint8_t* out, std::size_t count) {
 
 TByteImage ReadWholeFile(const std::string& file_name) {
   const std::string native = Cp1252ToUtf8(file_name);
-  int fd = -1;
-  do {
-    fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = OpenForReading(native);
   if (fd < 0) CantOpen(file_name, errno);
   struct FileCloser {
     int fd;
@@ -95,7 +93,10 @@ TByteImage ReadWholeFile(const std::string& file_name) {
   } closer{fd};
   struct stat info {};
   if (::fstat(fd, &info) != 0) CantOpen(file_name, errno);
-  if (!S_ISREG(info.st_mode)) CantOpen(file_name, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  if (S_ISDIR(info.st_mode)) CantOpen(file_name, EISDIR);
+  if (!S_ISREG(info.st_mode)) {
+    throw Error("Can't open file \"" + file_name + "\". " + NotARegularFileText(info.st_mode) + ".");
+  }
   try {
     std::uint8_t header[cfb::kHeaderSize];
     const std::size_t got = ReadUpTo(fd, header, sizeof header);

@@ -15,6 +15,7 @@
 #include "exchange/sheet_bounds.h"
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/regular_file.h"
 #include "xls/workbook_reader.h"
 
 namespace ln40 {
@@ -36,7 +37,7 @@ std::string ReadWholeFile(const std::string& file_name) {
   const auto fail = [&](int error) -> std::string {
     throw Error("Cannot open file \"" + file_name + "\". " + ReasonOf(error));
   };
-  const int fd = ::open(Cp1252ToUtf8(file_name).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenForReading(Cp1252ToUtf8(file_name));
   if (fd < 0) return fail(errno);
   std::string bytes;
   char buffer[65536];

@@ -1,9 +1,12 @@
 #include "reports/safe_file.h"
 
-#include <fstream>
-#include <sstream>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
 
 #include "text/file_replace.h"
+#include "text/regular_file.h"
 
 namespace ln40 {
 
@@ -12,12 +15,22 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  std::ostringstream content;
-  content << file.rdbuf();
-  if (file.bad()) return false;
-  bytes = content.str();
+  const int fd = OpenForReading(path);
+  if (fd < 0) return false;
+  std::string content;
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      ::close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    content.append(chunk, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  bytes = std::move(content);
   return true;
 }
 

@@ -29,6 +29,22 @@ mode_t OtherThanRegularFileAt(const std::string& path) {
   return info.st_mode & S_IFMT;
 }
 
+int OpenForReading(const std::string& path) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
 RegularFile OpenRegularFile(const std::string& path, int flags, mode_t mode) {
   RegularFile file;
   if ((file.other = OtherThanRegularFileAt(path)) != 0) return file;

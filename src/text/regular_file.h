@@ -39,6 +39,12 @@ struct RegularFile {
 // gap to a name changed in between. The descriptor is returned in blocking mode.
 RegularFile OpenRegularFile(const std::string& path, int flags, mode_t mode = 0666);
 
+// open(2) of `path` for reading that never waits at the open: a named pipe without a writer
+// opens at once (and then reads as empty), a device cannot hold the program. Used for the
+// files a user names as input, which may be a pipe on purpose (/dev/stdin). The descriptor
+// is returned in blocking mode; -1 with errno set when the open fails.
+int OpenForReading(const std::string& path);
+
 // The whole content of `path` when it is a regular file that can be read; nothing otherwise.
 std::optional<std::string> ReadRegularFile(const std::string& path);
 

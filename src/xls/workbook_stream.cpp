@@ -1,10 +1,15 @@
 #include "workbook_stream.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
-#include <fstream>
+#include <cerrno>
+#include <cstddef>
 
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/regular_file.h"
 #include "compound_file/compound_file_format.h"
 #include "biff_records.h"
 
@@ -39,10 +44,21 @@ void RefuseOlderExcel(std::span<const std::uint8_t> head, const std::string& fil
 
 // The first bytes of a file, as many as there are up to kBofHead; none when it cannot be read.
 std::vector<std::uint8_t> FileHead(const std::string& file_name) {
-  std::ifstream file(Cp1252ToUtf8(file_name), std::ios::binary);
-  std::array<char, kBofHead> head{};
-  file.read(head.data(), head.size());
-  return std::vector<std::uint8_t>(head.begin(), head.begin() + file.gcount());
+  const int fd = OpenForReading(Cp1252ToUtf8(file_name));
+  if (fd < 0) return {};
+  std::array<std::uint8_t, kBofHead> head{};
+  std::size_t got = 0;
+  struct stat info {};
+  // Only a regular file: the reader refused anything else already, and a pipe would wait.
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  while (regular && got < head.size()) {
+    const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  return std::vector<std::uint8_t>(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(got));
 }
 
 }  // namespace

@@ -113,6 +113,18 @@ check "xml error message" grep -qF "Cannot Create file $work/no folder/times.xml
 printf 'not a workbook' > "$work/text.xls"
 "$cli" xls2csv "$work/text.xls" 2> "$work/err3" > /dev/null
 check "not a workbook fails" test $? -eq 1
+# A named pipe given as the input, with nobody writing into it, never holds the command:
+# a workbook must be a regular file, and a text file with no writer reads as empty.
+mkfifo "$work/pipe.xls" "$work/pipe.csv"
+timeout 10 "$cli" xls2csv "$work/pipe.xls" 2> "$work/err4" > /dev/null
+check "a named pipe as the workbook is refused at once" test $? -eq 1
+check "the refusal says what it is" grep -qF "It is a named pipe (FIFO), not a regular file" "$work/err4"
+timeout 10 "$cli" csv2xls "$work/pipe.csv" "$work/pipe_out.xls" 2> /dev/null
+status=$?
+check "a named pipe as the text file does not wait" test "$status" -ne 124
+timeout 10 "$cli" xls2csv "$work/pipe.csv" > /dev/null 2>&1
+status=$?
+check "a named pipe opened as a text file does not wait" test "$status" -ne 124
 for command in xls2csv csv2xls xml; do
   "$cli" "$command" --help > "$work/help.txt"
   check "$command --help" grep -q "Usage: ln40cli $command" "$work/help.txt"

@@ -15,6 +15,7 @@
 
 #include "text/codepage.h"
 #include "text/error.h"
+#include "text/regular_file.h"
 
 namespace ln40::cli {
 namespace {
@@ -22,7 +23,7 @@ namespace {
 // The whole file. A regular file is read into its place at once; what follows its size (a
 // file still growing) or the bytes of a pipe come in chunks.
 std::string ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenForReading(path);
   if (fd < 0) throw Error("Cannot open " + Utf8ToCp1252(path));
   std::string text;
   struct stat info {};
