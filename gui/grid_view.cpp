@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyleOptionHeader>
 #include <QWheelEvent>
 #include <algorithm>
@@ -209,6 +210,15 @@ GridView::GridView(GridTableModel* model, QWidget* parent)
     AddSpans(first, last);
   });
   connect(model_, &GridTableModel::refreshed, this, &GridView::CheckSpansAndColumns);
+  // Whether the view showed the end is known only before the rows come: the scroll bar
+  // learns the new length with the next layout.
+  const auto rows_coming = [this] {
+    if (!rows_came_) was_at_end_ = AtEnd();
+    rows_came_ = true;
+  };
+  connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, this, rows_coming);
+  connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, rows_coming);
+  connect(model_, &GridTableModel::refreshed, this, &GridView::FollowTheTable);
   connect(header, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
     if (applying_ || size <= 0 || horizontalHeader()->isSectionHidden(col)) return;
     model_->Table().SetColumnWidth(col, static_cast<int>(std::lround(size / WidthScale())));
@@ -362,6 +372,24 @@ size_t GridView::VisibleFingerprint() const {
     }
   }
   return fingerprint;
+}
+
+bool GridView::AtEnd() const {
+  const QScrollBar* bar = verticalScrollBar();
+  return bar->value() >= bar->maximum();
+}
+
+void GridView::FollowTheTable() {
+  if (follows_current_ && state() != EditingState) {
+    const TGridTable& table = model_->Table();
+    const QModelIndex wanted = model_->index(GridTableModel::ModelRow(table.Row()), table.Col());
+    if (wanted.isValid() && wanted != currentIndex()) {
+      setCurrentIndex(wanted);
+      scrollTo(wanted);
+    }
+  }
+  if (follows_newest_ && rows_came_ && was_at_end_) scrollToBottom();
+  rows_came_ = false;
 }
 
 void GridView::ApplyAll() {

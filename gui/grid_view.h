@@ -107,6 +107,15 @@ class GridView : public QTableView {
 
   void doItemsLayout() override;
 
+  // While on, rows appended while the view shows the table's end are scrolled into view, as
+  // a terminal follows its output; once the user scrolls up the view stays where it is,
+  // until it is at the end again. Off at first.
+  void SetFollowsNewestRow(bool follow) { follows_newest_ = follow; }
+  // While on, a refresh that finds the table's current cell moved by the program (a runner
+  // matched to a message) makes it the view's current cell and scrolls it into view, unless
+  // a cell is being edited. Off at first.
+  void SetFollowsCurrentCell(bool follow) { follows_current_ = follow; }
+
   // Zoom in percent of the font the view was made with: the cells' and headings' font,
   // the row height and the column widths together.
   void SetZoom(int percent);
@@ -152,6 +161,10 @@ class GridView : public QTableView {
   void ApplyWidths();
   // The narrowest width that shows column `col`'s heading and a five-digit number whole.
   int ContentMinimumWidth(int col) const;
+  // After a refresh: the newest row or the table's current cell into view, as switched on.
+  void FollowTheTable();
+  // Whether the view shows the last rows (the vertical scroll bar at its end).
+  bool AtEnd() const;
   // A hash of the visible cells' texts and of which cells are visible.
   size_t VisibleFingerprint() const;
 
@@ -171,7 +184,11 @@ class GridView : public QTableView {
   int heading_press_ = -1;  // column under a left press on the header, -1 outside
   QFont base_font_;         // the font at zoom 100
   int zoom_ = 100;
-  int wheel_angle_ = 0;  // Ctrl+wheel turning not yet made into a step
+  int wheel_angle_ = 0;
+  bool follows_newest_ = false;
+  bool follows_current_ = false;
+  bool rows_came_ = false;   // rows were inserted, or the model reset, since the last refresh
+  bool was_at_end_ = true;  // AtEnd() before they came  // Ctrl+wheel turning not yet made into a step
 };
 
 }  // namespace ln40::gui

@@ -163,11 +163,14 @@ void MainWindow::BindKeys() {
   sheet_view_->SetKeyHandler(sheet_keys_.get());
   sheet_view_->SetCommandRunner(run);
   sheet_view_->setTabKeyNavigation(true);
+  // A runner matched to a message is shown where the sheet found it.
+  sheet_view_->SetFollowsCurrentCell(true);
 
   read_times_keys_ = std::make_unique<GridKeyHandler>(controller_->ReadTimes(), ReadTimesNavigation(), *clipboard_);
   read_times_view_->SetKeyHandler(read_times_keys_.get());
   read_times_view_->SetCommandRunner(run);
   read_times_view_->setTabKeyNavigation(false);
+  read_times_view_->SetFollowsNewestRow(true);
 }
 
 void MainWindow::BindZoom() {

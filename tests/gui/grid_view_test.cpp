@@ -84,6 +84,73 @@ TEST_F(GridViewTest, TheFirstImportedRowIsDrawn) {
   EXPECT_TRUE(paints.Painted().contains(view.visualRect(model.index(2, runner_sheet::kFirstName))));
 }
 
+bool RowInSight(const GridView& view, int model_row) {
+  const QRect cell = view.visualRect(view.model()->index(model_row, 1));
+  return view.viewport()->rect().contains(cell);
+}
+
+// Messages arriving one by one: while the view is at the table's end the newest row is
+// in sight; scrolled up by the user, the view stays until the user is back at the end.
+TEST_F(GridViewTest, TheReadTimesTableFollowsItsNewestRowWhileAtItsEnd) {
+  TGridTable times;
+  SetUpReadTimesTable(times);
+  GridTableModel model(times);
+  model.SetRefreshInterval(0);
+  GridView view(&model);
+  view.SetFollowsNewestRow(true);
+  Show(view);
+  const auto message = [&] {
+    times.AddRow();
+    const int row = times.RowCount() - 1;
+    times.SetCell(read_times::kNumber, row, std::to_string(row - 1));
+    model.RequestRefresh();
+  };
+  for (int i = 0; i < 500; ++i) {
+    message();
+    if (i % 50 == 0) QTest::qWait(0);
+  }
+  QTest::qWait(0);
+  EXPECT_TRUE(RowInSight(view, model.rowCount() - 1));
+  QScrollBar* bar = view.verticalScrollBar();
+  EXPECT_EQ(bar->value(), bar->maximum());
+
+  // The user looks at the first messages; new ones do not take the view away.
+  bar->setValue(0);
+  for (int i = 0; i < 10; ++i) message();
+  QTest::qWait(0);
+  EXPECT_EQ(bar->value(), 0);
+  EXPECT_TRUE(RowInSight(view, 0));
+  EXPECT_FALSE(RowInSight(view, model.rowCount() - 1));
+
+  // Back at the end, the view follows again.
+  bar->setValue(bar->maximum());
+  message();
+  QTest::qWait(0);
+  EXPECT_TRUE(RowInSight(view, model.rowCount() - 1));
+}
+
+// A message matched to a runner makes the runner's start number the sheet's current cell;
+// the view shows it there.
+TEST_F(GridViewTest, TheSheetShowsTheMatchedRunner) {
+  TGridTable sheet;
+  SetUpRunnerSheet(sheet);
+  for (int row = 1; row <= 300; ++row) {
+    if (row >= sheet.RowCount()) sheet.AddRow();
+    sheet.SetCell(runner_sheet::kStartNumber, row, std::to_string(row));
+  }
+  GridTableModel model(sheet);
+  GridView view(&model);
+  view.SetFollowsCurrentCell(true);
+  Show(view);
+  ASSERT_FALSE(RowInSight(view, 249));
+
+  ASSERT_EQ(sheet.FindInColumn(runner_sheet::kStartNumber, "250"), 250);
+  sheet.SetCell(runner_sheet::kFinish, 250, "10:45:01");
+  model.Refresh();
+  EXPECT_EQ(view.currentIndex(), model.index(249, runner_sheet::kStartNumber));
+  EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(view.currentIndex())));
+}
+
 // The rectangle of `bar`'s thumb, and of its groove, as its style lays them out.
 QRect ScrollBarPart(const QScrollBar& bar, QStyle::SubControl part) {
   QStyleOptionSlider option;
