@@ -28,7 +28,12 @@ void WriteNetTime(TGridTable& sheet, int row) {
 void TRunnerMatcher::MatchRunner(const ReaderMessage& message) {
   const int row = sheet_.FindInColumn(runner_sheet::kStartNumber, message.StartNumber);
   if (row != -1) {
+    const std::string earlier = sheet_.Cell(runner_sheet::kFinish, row);
     sheet_.SetCell(runner_sheet::kFinish, row, message.TimeText);
+    if (!earlier.empty() && earlier != message.TimeText && OnTimeReplaced) {
+      OnTimeReplaced("Start number " + message.StartNumber + ": " + earlier + " replaced by " +
+                     (message.TimeText.empty() ? std::string("an empty time") : message.TimeText));
+    }
     WriteNetTime(sheet_, row);
     return;
   }

@@ -14,7 +14,8 @@ namespace ln40 {
 
 class TTimingStation {
  public:
-  // `data_folder` holds the logs; `status` receives texts for the window's status line.
+  // `data_folder` holds the logs; `status` receives texts for the window's status line (a
+  // log that cannot be written, a finish time that replaced an earlier one).
   TTimingStation(ReaderWindow& window, MessageDialog& dialog, ReaderLink& link, const Clock& clock,
                  const Locale& locale, const std::string& data_folder, std::function<void(const std::string&)> status);
 
@@ -30,7 +31,8 @@ class TTimingStation {
   void HandleReaderMessage(const std::string& text) { handler_.HandleReaderMessage(text); }
 
   // Off while lines that are already in the logs are handled again (a run restored from
-  // its journal); the log boxes still decide when on.
+  // its journal); the log boxes still decide when on. The notes of replaced finish times
+  // were said the first time too, and are not said again while it is off.
   void SetLogAppendsEnabled(bool enabled) { log_appends_ = enabled; }
 
  private:

@@ -265,6 +265,32 @@ TEST_F(MainWindowTest, ThePortListHoldsEachPortOnceAndShowsItsLongestEntry) {
   ::close(master);
 }
 
+TEST_F(MainWindowTest, ATimeThatReplacesAnEarlierFinishIsSaidOnTheStatusLine) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ::close(slave);
+  MainWindow& window = Window(std::string("ln40=") + name);
+  ShowAndStart(window);
+  ASSERT_TRUE(WaitFor([&] { return window.Controller().Link().Connected(); }));
+  window.Controller().Sheet().SetCell(runner_sheet::kStartNumber, 1, "12");
+  QTest::qWait(300);  // a quiet line before the reader's first message
+  const std::string first = "A01000012032:10.000\r";
+  ASSERT_EQ(::write(master, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+  ASSERT_TRUE(WaitFor([&] { return window.Controller().Sheet().Cell(runner_sheet::kFinish, 1) == "00:32:10"; }));
+  auto* note = window.findChild<QLabel*>(QStringLiteral("StatusNote"));
+  EXPECT_EQ(note->text(), QString());
+
+  const std::string second = "A01000012045:01.000\r";
+  ASSERT_EQ(::write(master, second.data(), second.size()), static_cast<ssize_t>(second.size()));
+  ASSERT_TRUE(WaitFor([&] { return window.Controller().Sheet().Cell(runner_sheet::kFinish, 1) == "00:45:01"; }));
+  EXPECT_EQ(note->text(), QStringLiteral("Start number 12: 00:32:10 replaced by 00:45:01"));
+  EXPECT_EQ(window.Controller().ReadTimes().RowCount(), 4);  // both times stay in the table
+
+  window_.reset();
+  ::close(master);
+}
+
 TEST_F(MainWindowTest, AnEditOfTheSheetRunsTheNetTimeRuleAndARefreshKeepsTheTyping) {
   MainWindow& window = Window();
   ShowAndStart(window);

@@ -33,6 +33,7 @@ TEST(RunnerMatching, MatchesTheWorkedCases) {
     const char* time_text;
     bool insert;
     std::vector<Runner> after;
+    std::string note = "";  // for the status line
   } cases[] = {
       {"known runner", {{"Kari", "Li", "D21", "1234", "10:00:00", "", ""}}, "1234", "10:12:34", true,
        {{"Kari", "Li", "D21", "1234", "10:00:00", "10:12:34", "00:12:34"}}},
@@ -44,9 +45,11 @@ TEST(RunnerMatching, MatchesTheWorkedCases) {
        "1234", "10:12:34", true,
        {{"A", "", "", "1234", "10:00:00", "10:12:34", "00:12:34"}, {"B", "", "", "1234", "10:00:00", "", ""}}},
       {"second time replaces", {{"Kari", "", "", "7", "10:00:00", "10:05:00", "00:05:00"}}, "7", "10:06:00", true,
-       {{"Kari", "", "", "7", "10:00:00", "10:06:00", "00:06:00"}}},
+       {{"Kari", "", "", "7", "10:00:00", "10:06:00", "00:06:00"}}, "Start number 7: 10:05:00 replaced by 10:06:00"},
+      {"the same time again", {{"Kari", "", "", "7", "10:00:00", "10:05:00", "00:05:00"}}, "7", "10:05:00", true,
+       {{"Kari", "", "", "7", "10:00:00", "10:05:00", "00:05:00"}}},
       {"empty time keeps the net time", {{"Kari", "", "", "7", "10:00:00", "10:05:00", "00:05:00"}}, "7", "", true,
-       {{"Kari", "", "", "7", "10:00:00", "", "00:05:00"}}},
+       {{"Kari", "", "", "7", "10:00:00", "", "00:05:00"}}, "Start number 7: 10:05:00 replaced by an empty time"},
       {"start date and time", {{"Kari", "", "", "7", "08.12.2026 10:00:00", "", ""}}, "7", "08.12.2026 11:00:01", true,
        {{"Kari", "", "", "7", "08.12.2026 10:00:00", "08.12.2026 11:00:01", "01:00:01"}}},
       {"01234 is not 1234", {{"Kari", "", "", "01234", "10:00:00", "", ""}}, "1234", "10:12:34", true,
@@ -73,6 +76,8 @@ TEST(RunnerMatching, MatchesTheWorkedCases) {
     FakeReaderWindow window;
     window.insert = c.insert;
     TRunnerMatcher matcher(sheet, window);
+    std::vector<std::string> notes;
+    matcher.OnTimeReplaced = [&notes](const std::string& note) { notes.push_back(note); };
     ReaderMessage message;
     message.StartNumber = c.start_number;
     message.TimeText = c.time_text;
@@ -82,6 +87,7 @@ TEST(RunnerMatching, MatchesTheWorkedCases) {
     for (int row = 1; row < sheet.RowCount(); ++row) after.push_back(RunnerAt(sheet, row));
     EXPECT_EQ(after, c.after);
     EXPECT_EQ(sheet.Col(), kStartNumber);
+    EXPECT_EQ(notes, c.note.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.note});
   }
 }
 
@@ -96,7 +102,7 @@ class StationMatchingTest : public ::testing::Test {
 
   std::unique_ptr<TTimingStation> Station(const Locale& locale) {
     return std::make_unique<TTimingStation>(window_, dialog_, link_, clock_, locale, folder_.string(),
-                                            [](const std::string&) {});
+                                            [this](const std::string& text) { statuses_.push_back(text); });
   }
 
   std::filesystem::path folder_;
@@ -104,7 +110,26 @@ class StationMatchingTest : public ::testing::Test {
   FakeDialog dialog_;
   FakeLink link_;
   FixedClock clock_;
+  std::vector<std::string> statuses_;
 };
+
+TEST_F(StationMatchingTest, ATimeThatReplacesAnEarlierFinishIsSaidAndBothLinesStay) {
+  auto station = Station(Locale::WorkedExample());
+  TGridTable& sheet = station->Sheet();
+  sheet.SetCell(kStartNumber, 1, "12");
+  sheet.SetCell(kStartTime, 1, "10:00:00");
+  station->HandleReaderMessage("A01000012032:10.000\r");
+  EXPECT_TRUE(statuses_.empty());
+  station->HandleReaderMessage("A01000012045:01.000\r");
+  EXPECT_EQ(statuses_, std::vector<std::string>{"Start number 12: 10:32:10 replaced by 10:45:01"});
+  EXPECT_EQ(sheet.Cell(kFinish, 1), "10:45:01");
+  EXPECT_EQ(station->ReadTimes().RowCount(), 4);  // the heading, the empty first row and both times
+
+  // Lines handled again (a run restored from its journal) say nothing again.
+  station->SetLogAppendsEnabled(false);
+  station->HandleReaderMessage("A01000012032:10.000\r");
+  EXPECT_EQ(statuses_.size(), 1u);
+}
 
 TEST_F(StationMatchingTest, KindsWithoutStartNumberAddUnknownRunners) {
   auto station = Station(Locale::WorkedExample());
