@@ -1,12 +1,16 @@
 #include "qt_print_host.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QWidget>
 
+#include "no_printer_dialog.h"
 #include "print_settings_dialog.h"
 #include "qt/pdf_print_job.h"
 #include "qt/qt_print_canvas.h"
@@ -64,6 +68,7 @@ QString PdfFileNameFor(const std::string& job_name) {
 QtPrintHost::QtPrintHost(QWidget* parent, const Clock& clock, const Locale& locale)
     : parent_(parent), clock_(clock), locale_(locale) {
   run_dialog_ = [](PrintSettingsDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+  has_printer_ = [] { return !QPrinterInfo::availablePrinters().isEmpty(); };
 }
 
 QtPrintHost::~QtPrintHost() = default;
@@ -76,6 +81,15 @@ bool QtPrintHost::ShowPrintSettingsDialog(const TGridTable& table, const TableLo
 
 std::unique_ptr<PrintCanvas> QtPrintHost::BeginPrintJob(const std::string& job_name, PageOrientation orientation) {
   if (!pdf_path_.empty()) return BeginPdfPrintJob(pdf_path_, job_name, orientation);
+  if (!has_printer_()) {
+    const QString folder = pdf_folder_.isEmpty() ? QDir::homePath() : pdf_folder_;
+    NoPrinterDialog dialog(QDir(folder).filePath(PdfFileNameFor(job_name)), parent_);
+    if (dialog.exec() != QDialog::Accepted) return nullptr;
+    const QString file = dialog.PdfFile();
+    pdf_folder_ = QFileInfo(file).absolutePath();
+    // A file-system name: UTF-8, as Linux takes it.
+    return BeginPdfPrintJob(file.toStdString(), job_name, orientation);
+  }
 
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   printer_->setPageOrientation(orientation == PageOrientation::Landscape ? QPageLayout::Landscape

@@ -1,7 +1,8 @@
 #pragma once
 // QtPrintHost: printing for the window. The "Print Settings" dialog, then one job on the
 // printer the user picks in the platform's print dialog (which also offers printing into a
-// PDF file), or straight into a PDF file when one has been named.
+// PDF file), or straight into a PDF file when one has been named. On a computer without a
+// printer the print dialog says so and offers the PDF file at once.
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -36,6 +37,9 @@ class QtPrintHost : public PrintHost {
   using DialogRunner = std::function<bool(PrintSettingsDialog& dialog)>;
   void SetDialogRunner(DialogRunner runner) { run_dialog_ = std::move(runner); }
 
+  // Whether a printer is set up; the default asks the print system. Tests pick the answer.
+  void SetPrinterCheck(std::function<bool()> check) { has_printer_ = std::move(check); }
+
   bool ShowPrintSettingsDialog(const TGridTable& table, const TableLook& look, PrintSettings& settings,
                                const PrintDialogOptions& options) override;
   std::unique_ptr<PrintCanvas> BeginPrintJob(const std::string& job_name, PageOrientation orientation) override;
@@ -46,6 +50,9 @@ class QtPrintHost : public PrintHost {
   Locale locale_;
   std::string pdf_path_;
   DialogRunner run_dialog_;
+  std::function<bool()> has_printer_;
+  // Where the last PDF file went without a printer; the next one is offered there.
+  QString pdf_folder_;
   // Kept for the whole run, so the printer and its options chosen once stay chosen.
   std::unique_ptr<QPrinter> printer_;
 };

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QImage>
@@ -30,6 +31,7 @@
 #include "html_settings_dialog.h"
 #include "link/discovery_sysfs.h"
 #include "main_window.h"
+#include "no_printer_dialog.h"
 #include "print_settings_dialog.h"
 #include "qt/qt_print_canvas.h"
 #include "qt_print_host.h"
@@ -372,7 +374,8 @@ TEST(QtPrintHost, ThePrintDialogsPdfFileKeepsEveryDotOfTheName) {
 
   FixedClock clock(kNow);
   QtPrintHost host(nullptr, clock, Locale::WorkedExample());
-  QString named, kept;
+  host.SetPrinterCheck([] { return true; });
+  QString named;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
@@ -387,6 +390,54 @@ TEST(QtPrintHost, ThePrintDialogsPdfFileKeepsEveryDotOfTheName) {
   EXPECT_EQ(host.BeginPrintJob(cases[0].job, PageOrientation::Portrait), nullptr);
   poll.stop();
   EXPECT_EQ(named, cases[0].file);
+}
+
+TEST(QtPrintHost, WithoutAPrinterTheDialogSaysSoAndOffersThePdfFileAtOnce) {
+  App();
+  TempFolder folder;
+  FixedClock clock(kNow);
+  QtPrintHost host(nullptr, clock, Locale::WorkedExample());
+  host.SetPrinterCheck([] { return false; });
+  const std::string job = "Startliste V\xE5rl\xF8pet 2026 10.10.04";
+  // Answers the dialog: what it offered, and the file typed over it (empty: Cancel).
+  const auto print = [&](const QString& typed) {
+    QString said, offered;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<NoPrinterDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      said = dialog->findChild<QLabel*>(QStringLiteral("NoPrinterText"))->text();
+      auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("PdfFile"));
+      offered = file->text();
+      auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("Buttons"));
+      if (typed.isEmpty()) {
+        buttons->button(QDialogButtonBox::Cancel)->click();
+      } else {
+        file->setText(typed);
+        EXPECT_TRUE(buttons->button(QDialogButtonBox::Save)->isDefault());
+        buttons->button(QDialogButtonBox::Save)->click();
+      }
+    });
+    poll.start(10);
+    std::unique_ptr<PrintCanvas> canvas = host.BeginPrintJob(job, PageOrientation::Portrait);
+    poll.stop();
+    EXPECT_TRUE(said.startsWith(QStringLiteral("No printer is set up on this computer."))) << said.toStdString();
+    if (canvas) canvas->DrawText(100, 100, "Startliste", FontSpec{"MS Sans Serif", 10}, CellColor{}, {0, 0, 2000, 2000});
+    return std::make_pair(offered, canvas != nullptr);
+  };
+
+  const auto [offered, printed] = print(QString());
+  EXPECT_EQ(offered, QDir::homePath() + QString::fromUtf8("/Startliste Vårløpet 2026 10.10.04.pdf"));
+  EXPECT_FALSE(printed);
+
+  // A name without ".pdf" gets it; the next list is offered in the same folder.
+  const QString chosen = QString::fromStdString(folder.File("liste"));
+  EXPECT_TRUE(print(chosen).second);
+  std::string pdf;
+  ASSERT_TRUE(ReadFileBytes(folder.File("liste.pdf"), pdf));
+  EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
+  EXPECT_EQ(print(QString()).first,
+            QString::fromStdString(folder.Path().string()) + QString::fromUtf8("/Startliste Vårløpet 2026 10.10.04.pdf"));
 }
 
 // The toolbar's list commands in the real window: the modal "Print Settings" dialog comes
