@@ -210,15 +210,14 @@ GridView::GridView(GridTableModel* model, QWidget* parent)
     AddSpans(first, last);
   });
   connect(model_, &GridTableModel::refreshed, this, &GridView::CheckSpansAndColumns);
-  // Whether the view showed the end is known only before the rows come: the scroll bar
-  // learns the new length with the next layout.
-  const auto rows_coming = [this] {
-    if (!rows_came_) was_at_end_ = AtEnd();
-    rows_came_ = true;
-  };
-  connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, this, rows_coming);
-  connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, rows_coming);
-  connect(model_, &GridTableModel::refreshed, this, &GridView::FollowTheTable);
+  connect(model_, &GridTableModel::refreshed, this, &GridView::FollowCurrentCell);
+  // The scroll bar learns a new length with the layout after the rows came, or after the
+  // view was first shown or resized: a view at the end then stays at the end.
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+          [this](int value) { at_end_ = value >= verticalScrollBar()->maximum(); });
+  connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+    if (follows_newest_ && at_end_) verticalScrollBar()->setValue(maximum);
+  });
   connect(header, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
     if (applying_ || size <= 0 || horizontalHeader()->isSectionHidden(col)) return;
     model_->Table().SetColumnWidth(col, static_cast<int>(std::lround(size / WidthScale())));
@@ -374,22 +373,13 @@ size_t GridView::VisibleFingerprint() const {
   return fingerprint;
 }
 
-bool GridView::AtEnd() const {
-  const QScrollBar* bar = verticalScrollBar();
-  return bar->value() >= bar->maximum();
-}
-
-void GridView::FollowTheTable() {
-  if (follows_current_ && state() != EditingState) {
-    const TGridTable& table = model_->Table();
-    const QModelIndex wanted = model_->index(GridTableModel::ModelRow(table.Row()), table.Col());
-    if (wanted.isValid() && wanted != currentIndex()) {
-      setCurrentIndex(wanted);
-      scrollTo(wanted);
-    }
-  }
-  if (follows_newest_ && rows_came_ && was_at_end_) scrollToBottom();
-  rows_came_ = false;
+void GridView::FollowCurrentCell() {
+  if (!follows_current_ || state() == EditingState) return;
+  const TGridTable& table = model_->Table();
+  const QModelIndex wanted = model_->index(GridTableModel::ModelRow(table.Row()), table.Col());
+  if (!wanted.isValid() || wanted == currentIndex()) return;
+  setCurrentIndex(wanted);
+  scrollTo(wanted);
 }
 
 void GridView::ApplyAll() {

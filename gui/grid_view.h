@@ -161,10 +161,8 @@ class GridView : public QTableView {
   void ApplyWidths();
   // The narrowest width that shows column `col`'s heading and a five-digit number whole.
   int ContentMinimumWidth(int col) const;
-  // After a refresh: the newest row or the table's current cell into view, as switched on.
-  void FollowTheTable();
-  // Whether the view shows the last rows (the vertical scroll bar at its end).
-  bool AtEnd() const;
+  // After a refresh: the table's current cell into view when it moved, as switched on.
+  void FollowCurrentCell();
   // A hash of the visible cells' texts and of which cells are visible.
   size_t VisibleFingerprint() const;
 
@@ -187,8 +185,7 @@ class GridView : public QTableView {
   int wheel_angle_ = 0;
   bool follows_newest_ = false;
   bool follows_current_ = false;
-  bool rows_came_ = false;   // rows were inserted, or the model reset, since the last refresh
-  bool was_at_end_ = true;  // AtEnd() before they came  // Ctrl+wheel turning not yet made into a step
+  bool at_end_ = true;  // the vertical scroll bar was at its end when it last moved  // Ctrl+wheel turning not yet made into a step
 };
 
 }  // namespace ln40::gui
