@@ -7,6 +7,9 @@
 //   WindowPath            the window's way: RequestRefresh() per message, so the screen
 //                         catches up at most every 40 ms; a whole race of 50,000 messages
 //                         into a fresh table per iteration.
+//   WindowPathFollowing   the same with the view following its newest row, as the window's
+//                         read-times table does while it is scrolled to its end: every
+//                         refresh scrolls the view and paints the whole of it.
 //   EveryMessagePainted   for reference: Refresh() per message, each message laid out and
 //                         painted before the next; the last 1,000 messages of a 50,000-row
 //                         table are timed.
@@ -94,11 +97,12 @@ void SetPerMessage(benchmark::State& state, int messages) {
                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void WindowPath(benchmark::State& state) {
+void RunRace(benchmark::State& state, bool following) {
   App();
   for (auto _ : state) {
     state.PauseTiming();
     auto screen = std::make_unique<Screen>();
+    screen->view.SetFollowsNewestRow(following);
     state.ResumeTiming();
     for (int n = 1; n <= kRace; ++n) {
       AppendMessage(screen->table, n);
@@ -114,7 +118,12 @@ void WindowPath(benchmark::State& state) {
   }
   SetPerMessage(state, kRace);
 }
+
+void WindowPath(benchmark::State& state) { RunRace(state, false); }
 BENCHMARK(WindowPath)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void WindowPathFollowing(benchmark::State& state) { RunRace(state, true); }
+BENCHMARK(WindowPathFollowing)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void EveryMessagePainted(benchmark::State& state) {
   App();
