@@ -146,7 +146,12 @@ TimingSession::TimingSession(const SessionSetup& setup, SessionFrontEnd& front)
   link_.OnPacket = [this](const std::string& line) { HandleLine(line); };
   link_.OnFragment = [this](const std::string& bytes) { KeepFragment(bytes); };
   link_.OnReceiveError = [this](const std::string& text) { front_.ShowStatus(text); };
-  link_.Port().OnAfterOpen = [this] { front_.ShowActivityLamp(); };
+  link_.Port().OnAfterOpen = [this] {
+    // Only an open that succeeded counts: attempts on a port that is busy or not allowed
+    // (tried again every 3 seconds) must not use up the restored race's protection.
+    opened_once_ = true;
+    front_.ShowActivityLamp();
+  };
   link_.Port().OnError = [this](const ComErrors&) { port_list_.HideActivityLamp(); };
 }
 
@@ -235,7 +240,6 @@ void TimingSession::BeforePortOpens() {
   // A reconnection of the headless station in the middle of a race keeps the times read so
   // far, and so does the first open after a restored run: the race goes on.
   if ((clear_at_first_open_only_ && opened_once_) || (recovered_ && !opened_once_)) clear = false;
-  opened_once_ = true;
   station_.BeforePortOpens(clear);
   if (clear) front_.TablesReplaced();
 }

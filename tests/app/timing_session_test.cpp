@@ -178,6 +178,8 @@ TEST_F(TimingSessionTest, AKilledRunIsRestoredFromItsAutosaveAndJournalWithoutLo
   front_.options.clearOnOpen = true;  // the restored race must survive the first open
   auto session = NewSession();
   session->Start();
+  // Attempts on a port that cannot be opened are no open.
+  EXPECT_THROW(session->OpenPort((folder_ / "no-reader-yet").string()), EComPort);
   session->OpenPort(reader.Path());
   EXPECT_EQ(Column(session->ReadTimes(), read_times::kTime), expected_times);
   EXPECT_EQ(Column(session->ReadTimes(), read_times::kNumber), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
