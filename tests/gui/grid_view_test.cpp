@@ -193,9 +193,12 @@ TEST_F(GridViewTest, TheSheetsScrollBarShowsItsThumbAtTheLeftEnd) {
   ASSERT_LT(thumb.right() + 10, groove.right());
   // What is drawn at the thumb's middle is darker than the empty track right of it.
   const QImage drawn = bar->grab().toImage();
-  const int y = groove.center().y();
-  const QColor in_thumb = drawn.pixelColor(thumb.center().x(), y);
-  const QColor in_track = drawn.pixelColor((thumb.right() + groove.right()) / 2, y);
+  const double ratio = drawn.devicePixelRatio();  // the image's pixels per widget pixel
+  const auto drawn_at = [&](int x) {
+    return drawn.pixelColor(static_cast<int>(x * ratio), static_cast<int>(groove.center().y() * ratio));
+  };
+  const QColor in_thumb = drawn_at(thumb.center().x());
+  const QColor in_track = drawn_at((thumb.right() + groove.right()) / 2);
   EXPECT_LT(in_thumb.lightness() + 20, in_track.lightness())
       << in_thumb.name().toStdString() << " in the thumb, " << in_track.name().toStdString() << " in the track";
 }
