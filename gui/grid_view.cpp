@@ -377,7 +377,8 @@ void GridView::FollowCurrentCell() {
   if (!follows_current_ || state() == EditingState) return;
   const TGridTable& table = model_->Table();
   const QModelIndex wanted = model_->index(GridTableModel::ModelRow(table.Row()), table.Col());
-  if (!wanted.isValid() || wanted == currentIndex()) return;
+  // A message for no runner moves only the current column: the user's selection stays.
+  if (!wanted.isValid() || wanted.row() == currentIndex().row()) return;
   setCurrentIndex(wanted);
   scrollTo(wanted);
 }

@@ -111,9 +111,9 @@ class GridView : public QTableView {
   // a terminal follows its output; once the user scrolls up the view stays where it is,
   // until it is at the end again. Off at first.
   void SetFollowsNewestRow(bool follow) { follows_newest_ = follow; }
-  // While on, a refresh that finds the table's current cell moved by the program (a runner
-  // matched to a message) makes it the view's current cell and scrolls it into view, unless
-  // a cell is being edited. Off at first.
+  // While on, a refresh that finds the table's current row moved by the program (a runner
+  // matched to a message) makes the table's current cell the view's and scrolls it into
+  // view, unless a cell is being edited. Off at first.
   void SetFollowsCurrentCell(bool follow) { follows_current_ = follow; }
 
   // Zoom in percent of the font the view was made with: the cells' and headings' font,

@@ -152,6 +152,15 @@ TEST_F(GridViewTest, TheSheetShowsTheMatchedRunner) {
   model.Refresh();
   EXPECT_EQ(view.currentIndex(), model.index(249, runner_sheet::kStartNumber));
   EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(view.currentIndex())));
+
+  // A number no runner has moves only the current column; what the user selected stays.
+  const QItemSelection chosen(model.index(249, runner_sheet::kFirstName), model.index(250, runner_sheet::kClub));
+  view.setCurrentIndex(model.index(249, runner_sheet::kFirstName));
+  view.selectionModel()->select(chosen, QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(sheet.FindInColumn(runner_sheet::kStartNumber, "999"), -1);
+  model.Refresh();
+  EXPECT_EQ(view.currentIndex(), model.index(249, runner_sheet::kFirstName));
+  EXPECT_EQ(view.selectionModel()->selectedIndexes().size(), 2 * 4);
 }
 
 // The rectangle of `bar`'s thumb, and of its groove, as its style lays them out.
