@@ -75,7 +75,14 @@ awk 'BEGIN {
   for (i = 0; i < 20000; i++) printf "%d\r\n", i
 }' > "$work/wide.csv"
 wide_message='"'"$work"'/wide.csv" has 20,001 columns; a worksheet holds at most 256.'
-limited() { (ulimit -v 2000000; "$@"); }
+# Under a limit on address space, so that a command making room for the whole extent fails
+# instead of swapping. AddressSanitizer reserves terabytes of address space for itself, so a
+# build with it runs without the limit (its own check of huge allocations is there instead).
+if grep -q __asan_init "$cli"; then
+  limited() { "$@"; }
+else
+  limited() { (ulimit -v 2000000; "$@"); }
+fi
 limited "$cli" xls2csv "$work/wide.csv" "$work/wide_out.csv" 2> "$work/wide1.err"
 check "xls2csv refuses the wide sheet" test $? -eq 1
 check "xls2csv names the file and the limit" grep -qF "$wide_message" "$work/wide1.err"
