@@ -127,6 +127,7 @@ TimingSession::TimingSession(const SessionSetup& setup, SessionFrontEnd& front)
       station_(*handler_window_, *handler_window_, *sender_, line_clock_, setup.locale, setup.dataFolder,
                [&front](const std::string& text) { front.ShowStatus(text); }),
       journal_(setup.dataFolder) {
+  station_.onTimeReplaced = [&front](const std::string& note) { front.ShowStatus(note); };
   runner_sheet_io_ = std::make_unique<TGridExcelIO>(station_.Sheet());
   read_times_io_ = std::make_unique<TGridExcelIO>(station_.ReadTimes());
   for (TGridExcelIO* exchange : {runner_sheet_io_.get(), read_times_io_.get()}) {

@@ -12,9 +12,9 @@ TTimingStation::TTimingStation(ReaderWindow& window, MessageDialog& dialog, Read
       dialog_(dialog),
       handler_(read_times_, window, dialog, link, clock, locale),
       matcher_(sheet_, window),
-      logs_(data_folder, status) {
-  matcher_.OnTimeReplaced = [this, status](const std::string& note) {
-    if (log_appends_ && status) status(note);
+      logs_(data_folder, std::move(status)) {
+  matcher_.OnTimeReplaced = [this](const std::string& note) {
+    if (log_appends_ && onTimeReplaced) onTimeReplaced(note);
   };
   read_times_.SetLocale(locale);
   sheet_.SetLocale(locale);

@@ -15,7 +15,7 @@ namespace ln40 {
 class TTimingStation {
  public:
   // `data_folder` holds the logs; `status` receives texts for the window's status line (a
-  // log that cannot be written, a finish time that replaced an earlier one).
+  // log that cannot be written).
   TTimingStation(ReaderWindow& window, MessageDialog& dialog, ReaderLink& link, const Clock& clock,
                  const Locale& locale, const std::string& data_folder, std::function<void(const std::string&)> status);
 
@@ -29,6 +29,10 @@ class TTimingStation {
   void BeforePortOpens(bool clear_read_times);
 
   void HandleReaderMessage(const std::string& text) { handler_.HandleReaderMessage(text); }
+
+  // A finish time replaced a different earlier one of the same runner: the note for the
+  // status line (TRunnerMatcher::OnTimeReplaced). Not said for lines handled again.
+  std::function<void(const std::string& note)> onTimeReplaced;
 
   // Off while lines that are already in the logs are handled again (a run restored from
   // its journal); the log boxes still decide when on. The notes of replaced finish times

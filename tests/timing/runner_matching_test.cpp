@@ -101,8 +101,10 @@ class StationMatchingTest : public ::testing::Test {
   ~StationMatchingTest() override { std::filesystem::remove_all(folder_); }
 
   std::unique_ptr<TTimingStation> Station(const Locale& locale) {
-    return std::make_unique<TTimingStation>(window_, dialog_, link_, clock_, locale, folder_.string(),
-                                            [this](const std::string& text) { statuses_.push_back(text); });
+    auto station = std::make_unique<TTimingStation>(window_, dialog_, link_, clock_, locale, folder_.string(),
+                                                    [](const std::string&) {});
+    station->onTimeReplaced = [this](const std::string& note) { statuses_.push_back(note); };
+    return station;
   }
 
   std::filesystem::path folder_;
