@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -277,7 +278,11 @@ QWidget* MainWindow::BuildToolbar() {
   port_list_ = new QComboBox(bar);
   port_list_->setObjectName(QStringLiteral("ComboBox1"));
   port_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  port_list_->setMinimumWidth(ComboBoxWidthFor(*port_list_, QString::fromLatin1(kWidestPortEntry)));
+  port_list_->setMinimumContentsLength(6);
+  port_list_->setMinimumWidth(90);
+  // The field takes what the toolbar leaves it, so the window keeps its width; the drop-down
+  // list is wide enough for a whole entry.
+  port_list_->view()->setMinimumWidth(ComboBoxWidthFor(*port_list_, QString::fromLatin1(kWidestPortEntry)));
   port_list_->setFocusPolicy(Qt::ClickFocus);
   connect(port_list_, &QComboBox::activated, this,
           [this](int index) { Run([this, index] { controller_->PortListChosen(index); }); });
