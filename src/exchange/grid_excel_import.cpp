@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include "exchange/cell_from_text.h"
 #include "exchange/date_time_text.h"
@@ -34,26 +35,16 @@ std::string ReasonOf(int error) { return std::strerror(error); }
 
 // The whole file as bytes; "Cannot open file" with the system's reason when it cannot be read.
 std::string ReadWholeFile(const std::string& file_name) {
-  const auto fail = [&](int error) -> std::string {
-    throw Error("Cannot open file \"" + file_name + "\". " + ReasonOf(error));
-  };
   const int fd = OpenForReading(Cp1252ToUtf8(file_name));
-  if (fd < 0) return fail(errno);
-  std::string bytes;
-  char buffer[65536];
-  while (true) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      const int error = errno;
-      ::close(fd);
-      return fail(error);
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<size_t>(got));
+  std::optional<std::string> bytes;
+  if (fd >= 0) {
+    bytes = ReadToEnd(fd);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
   }
-  ::close(fd);
-  return bytes;
+  if (!bytes) throw Error("Cannot open file \"" + file_name + "\". " + ReasonOf(errno));
+  return std::move(*bytes);
 }
 
 // Every line break (CR LF, LF CR, a lone CR or LF) as CR LF, the system's line end.

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <cerrno>
+#include <optional>
 #include <utility>
 
 #include "text/file_replace.h"
@@ -17,20 +17,10 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
   const int fd = OpenForReading(path);
   if (fd < 0) return false;
-  std::string content;
-  char chunk[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      ::close(fd);
-      return false;
-    }
-    if (got == 0) break;
-    content.append(chunk, static_cast<std::size_t>(got));
-  }
+  std::optional<std::string> content = ReadToEnd(fd);
   ::close(fd);
-  bytes = std::move(content);
+  if (!content) return false;
+  bytes = std::move(*content);
   return true;
 }
 

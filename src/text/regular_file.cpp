@@ -75,22 +75,24 @@ RegularFile OpenRegularFile(const std::string& path, int flags, mode_t mode) {
   return file;
 }
 
-std::optional<std::string> ReadRegularFile(const std::string& path) {
-  const RegularFile file = OpenRegularFile(path, O_RDONLY);
-  if (!file) return std::nullopt;
+std::optional<std::string> ReadToEnd(int fd) {
   std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(file.size));
   char buffer[65536];
   for (;;) {
-    const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
-    if (got == 0) break;
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) return bytes;
     if (got < 0) {
       if (errno == EINTR) continue;
-      ::close(file.fd);
       return std::nullopt;
     }
     bytes.append(buffer, static_cast<std::size_t>(got));
   }
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path) {
+  const RegularFile file = OpenRegularFile(path, O_RDONLY);
+  if (!file) return std::nullopt;
+  std::optional<std::string> bytes = ReadToEnd(file.fd);
   ::close(file.fd);
   return bytes;
 }

@@ -45,6 +45,10 @@ RegularFile OpenRegularFile(const std::string& path, int flags, mode_t mode = 06
 // is returned in blocking mode; -1 with errno set when the open fails.
 int OpenForReading(const std::string& path);
 
+// Everything `fd` gives from its position to its end; nothing when a read fails (errno then
+// says why). The descriptor stays open.
+std::optional<std::string> ReadToEnd(int fd);
+
 // The whole content of `path` when it is a regular file that can be read; nothing otherwise.
 std::optional<std::string> ReadRegularFile(const std::string& path);
 
